@@ -1,0 +1,157 @@
+#include "data/Download.h"
+
+#include "data/RecordDecoder.h"
+#include "link/ComPort.h"
+#include "platform/Clock.h"
+#include "platform/Cp932.h"
+#include "platform/Dialogs.h"
+#include "platform/LogMemo.h"
+#include "platform/PeriodicTimer.h"
+#include "shell/TForm1.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <cmath>
+#include <cstring>
+
+namespace zelt {
+
+namespace {
+const char kColumnHeader[] = "date time,x(G),y(G),z(G),temperature(C)";
+const char kStarColumnHeader[] = "Date,Xaxis,Yaxis,Zaxis,Temp";
+}  // namespace
+
+QString csvSavePath(const QString& chosen)
+{
+    return chosen.contains(QLatin1Char('.')) ? chosen : chosen + QStringLiteral(".csv");
+}
+
+DownloadFeature::DownloadFeature(TForm1& form) : QObject(&form), f_(form)
+{
+    f_.onClick(f_.Button30, [this] { Button30Click(); });
+    f_.onClick(f_.Button47, [this] { Button47Click(); });
+    f_.onClick(f_.Button3, [this] { Button3Click(); });
+    f_.onClick(f_.Button28, [this] { Button28Click(); });
+    f_.onClick(f_.Button6, [this] { Button6Click(); });
+    f_.onClick(f_.Button11, [this] { Button11Click(); });
+    f_.hooks.downloadComplete = [this] { decodingPass(); };
+}
+
+void DownloadFeature::startTransfer(Transfer kind)
+{
+    if (!f_.loggerReady)
+        return;
+    f_.Timer1->setInterval(0);
+    f_.Memo1->clear();
+    f_.Memo1->hide();
+    f_.ProgressBar1->show();
+
+    const QString yearText = f_.Label15->text();
+    QString header = QStringLiteral("Start Year=") + yearText;
+    if (kind == Transfer::Get || kind == Transfer::Enquire)
+        header += QStringLiteral(" @1G=") + QString::number(f_.countsPerG);
+    // The window shrinks around the progress bar; the "*" variant keeps its
+    // height, which is then also the height restored afterwards.
+    f_.savedWindowHeight = f_.height();
+    if (kind == Transfer::Get)
+        f_.resize(f_.width(), f_.ProgressBar1->y() + 45);
+    else if (kind != Transfer::Star)
+        f_.resize(f_.width(), 160);
+    // Every variant records its start, so the elapsed time is always its own.
+    f_.transferStartTime = toDayValue(localNow());
+    f_.Memo1->addLine(header);
+    f_.Memo1->addLine(QString::fromLatin1(kind == Transfer::Star ? kStarColumnHeader : kColumnHeader));
+
+    f_.lineLength = 0;
+    f_.lineBuffer[0] = '\0';
+    if (!f_.ApdComPort1->Open())
+        f_.ApdComPort1->setOpen(true);
+    f_.ApdComPort1->FlushInBuffer();
+    const char* command = kind == Transfer::Get ? "D" : kind == Transfer::Enquire ? "C" : "G";
+    f_.ApdComPort1->PutString(command);
+    f_.downloadActive = 1;
+    if (kind == Transfer::Get || kind == Transfer::Enquire)
+        f_.currentFileName = f_.ComboBox5->currentText() + f_.Label18->text();
+    f_.recordCount = 0;
+}
+
+void DownloadFeature::decodingPass()
+{
+    f_.downloadActive = 0;
+    const int count = f_.recordCount;
+    const QByteArray yearText = toCp932(f_.Label15->text());
+    records::PassResult pass = records::decodePass(
+        count,
+        [this](int i) {
+            const QByteArray& raw = f_.recordLines[static_cast<size_t>(i)];
+            return std::string_view(raw.constData(), static_cast<size_t>(raw.size()));
+        },
+        std::string_view(yearText.constData(), static_cast<size_t>(yearText.size())), f_.fastSampling != 0,
+        [this, count](int handled) {
+            // The bar counts down as the records are decoded.
+            const int remaining = count + 2 - handled;
+            if (remaining % 100 == 0)
+                f_.ProgressBar1->setValue(remaining);
+        });
+
+    std::vector<QByteArray> lines;
+    lines.reserve(pass.lines.size());
+    for (const std::string& line : pass.lines)
+        lines.emplace_back(line.data(), static_cast<qsizetype>(line.size()));
+    // The last decoded line stays in the line buffer, where the end mark shows it.
+    if (!lines.empty()) {
+        const QByteArray& last = lines.back();
+        const int n = std::min<int>(static_cast<int>(last.size()), kLineBufferSize - 1);
+        std::memcpy(f_.lineBuffer, last.constData(), static_cast<size_t>(n));
+        f_.lineBuffer[n] = '\0';
+    }
+    std::vector<QByteArray> all = f_.Memo1->lines();
+    all.insert(all.end(), std::make_move_iterator(lines.begin()), std::make_move_iterator(lines.end()));
+    f_.Memo1->setLines(std::move(all));
+    f_.decodedCount = count;
+
+    if (pass.irregular)
+        f_.dialogs().message(QStringLiteral("時間不整合"));
+    if (pass.badRecords > 0)
+        f_.dialogs().message(QStringLiteral("読めないレコードが %1 件ありました (\"//Bad Record\" の行)").arg(pass.badRecords));
+    f_.ProgressBar1->hide();
+
+    // Minutes and seconds of the elapsed time; whole hours are not counted.
+    const qint64 elapsedMs = std::llround((toDayValue(localNow()) - f_.transferStartTime) * kMillisecondsPerDay);
+    const qint64 withinHour = (elapsedMs / 1000) % 3600;
+    f_.Label33->setText(QString::asprintf("%drec %dsec", count, static_cast<int>(withinHour)));
+
+    f_.resize(f_.width(), f_.savedWindowHeight);
+    f_.Memo1->show();
+}
+
+void DownloadFeature::Button6Click()
+{
+    FileRequest& dialog = f_.SaveDialog1;
+    dialog.confirmOverwrite = true;
+    dialog.mustExist = false;
+    dialog.fileName = QStringLiteral("ZELT") + f_.Label18->text();
+    dialog.filter = QStringLiteral("CSV files (*.csv)|*.CSV");
+    dialog.defaultSuffix.clear();
+    if (!f_.dialogs().saveFile(dialog))
+        return;
+    f_.Memo1->saveToFile(csvSavePath(dialog.fileName));
+}
+
+void DownloadFeature::Button11Click()
+{
+    FileRequest& dialog = f_.OpenDialog1;
+    dialog.defaultSuffix = QStringLiteral("csv");
+    dialog.filter = QStringLiteral("text|*.csv");
+    dialog.mustExist = true;
+    FileRequest request = dialog;
+    if (f_.dialogs().openFile(request)) {
+        f_.Memo1->loadFromFile(request.fileName);  // a file that cannot be read changes nothing
+        dialog.fileName = request.fileName;
+    }
+    f_.currentFileName = dialog.fileName;
+}
+
+}  // namespace zelt

@@ -1,0 +1,39 @@
+#pragma once
+// Downloading the records stored in the logger and decoding them into the
+// log memo; saving the memo as a CSV file and reading such a file back.
+#include <QObject>
+#include <QString>
+
+namespace zelt {
+
+class TForm1;
+
+class DownloadFeature : public QObject {
+    Q_OBJECT
+public:
+    // Joins the transfer and file buttons of the main window, and the
+    // decoding pass to the closing end mark of a download.
+    explicit DownloadFeature(TForm1& form);
+
+    enum class Transfer { Get, Enquire, Version3, Star };
+    void startTransfer(Transfer kind);
+    void Button30Click() { startTransfer(Transfer::Get); }       // 取得, "D"
+    void Button47Click() { startTransfer(Transfer::Enquire); }   // ENQ, "C"
+    void Button3Click() { startTransfer(Transfer::Version3); }   // V3, "G"
+    void Button28Click() { startTransfer(Transfer::Star); }      // *, "G"
+
+    // The decoding pass: every stored record becomes a readable line.
+    void decodingPass();
+
+    void Button6Click();   // 保存: save the memo as CSV
+    void Button11Click();  // FILE: read a CSV file into the memo
+
+private:
+    TForm1& f_;
+};
+
+// The save path for a chosen name: ".csv" is appended when the path holds no
+// "." at all.
+QString csvSavePath(const QString& chosen);
+
+}  // namespace zelt

@@ -1,0 +1,26 @@
+#pragma once
+// The statistics window "計算結果": six text lines with the statistics of the
+// interval marked in the graph window, refreshed twice a second.
+#include <QWidget>
+
+class QLabel;
+
+namespace zelt {
+
+class PeriodicTimer;
+
+class TForm4 : public QWidget {
+    Q_OBJECT
+public:
+    explicit TForm4(QWidget* parent = nullptr);
+
+    QLabel* Label1 = nullptr;  // start
+    QLabel* Label2 = nullptr;  // end
+    QLabel* Label7 = nullptr;  // mean
+    QLabel* Label3 = nullptr;  // maximum
+    QLabel* Label4 = nullptr;  // minimum
+    QLabel* Label5 = nullptr;  // count
+    PeriodicTimer* Timer1 = nullptr;
+};
+
+}  // namespace zelt

@@ -1,0 +1,78 @@
+#include "graph/TForm2.h"
+
+#include "platform/LogMemo.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScrollBar>
+
+namespace zelt {
+
+namespace {
+template <class W>
+W* make(QWidget* parent, const char* name, const char* text, int x, int y, int w, int h)
+{
+    W* widget = new W(parent);
+    widget->setObjectName(QString::fromLatin1(name));
+    widget->setGeometry(x, y, w, h);
+    if constexpr (!std::is_same_v<W, QScrollBar> && !std::is_same_v<W, QComboBox> && !std::is_same_v<W, LogMemo>)
+        widget->setText(QString::fromUtf8(text));
+    return widget;
+}
+}  // namespace
+
+TForm2::TForm2(QWidget* parent) : QWidget(parent)
+{
+    setObjectName(QStringLiteral("Form2"));
+    setWindowTitle(QStringLiteral("ZELT GRAPH"));
+    resize(1054, 780);
+    setAutoFillBackground(true);
+
+    Label5 = make<QLabel>(this, "Label5", "FILE", 200, 4, 480, 16);
+    Label2 = make<QLabel>(this, "Label2", "s", 200, 22, 160, 16);
+    Label3 = make<QLabel>(this, "Label3", "e", 370, 22, 160, 16);
+    Label1 = make<QLabel>(this, "Label1", "count", 540, 22, 80, 16);
+    Label4 = make<QLabel>(this, "Label4", "p", 500, 190, 160, 16);
+
+    ComboBox1 = make<QComboBox>(this, "ComboBox1", "", 690, 4, 80, 22);
+    for (const char* item : {"0.01秒", "0.1秒", "0.2秒", "0.5秒", "秒", "10秒", "30秒", "分", "10分", "30分", "時間",
+                             "2時間", "3時間", "6時間", "12時間", "日", " "})
+        ComboBox1->addItem(QString::fromUtf8(item));
+    ComboBox1->setCurrentText(QStringLiteral("分"));
+    ComboBox2 = make<QComboBox>(this, "ComboBox2", "", 776, 4, 48, 22);
+    ComboBox2->addItems({QStringLiteral("X"), QStringLiteral("Y"), QStringLiteral("Z")});
+    ComboBox2->setCurrentText(QStringLiteral("X"));
+    Edit8 = make<QLineEdit>(this, "Edit8", "Edit8", 830, 4, 60, 22);
+    Edit1 = make<QLineEdit>(this, "Edit1", "VOID", 896, 4, 56, 22);
+    Button2 = make<QPushButton>(this, "Button2", "印刷", 958, 4, 60, 22);
+    Button4 = make<QPushButton>(this, "Button4", "Button4", 958, 30, 60, 22);
+    Button1 = make<QPushButton>(this, "Button1", "Button1", 958, 56, 60, 22);
+    Button1->hide();
+
+    // The trace switches sit beside their legend rows.
+    CheckBox1 = make<QCheckBox>(this, "CheckBox1", "", 68, 38, 16, 16);
+    CheckBox2 = make<QCheckBox>(this, "CheckBox2", "", 68, 50, 16, 16);
+    CheckBox3 = make<QCheckBox>(this, "CheckBox3", "", 68, 62, 16, 16);
+    for (QCheckBox* box : {CheckBox1, CheckBox2, CheckBox3})
+        box->setChecked(true);
+
+    ScrollBar1 = make<QScrollBar>(this, "ScrollBar1", "", 0, 0, 100, 18);
+    ScrollBar1->setOrientation(Qt::Horizontal);
+    ScrollBar1->setMinimum(3);
+    ScrollBar1->setMaximum(3);
+    ScrollBar1->setValue(3);
+
+    Memo1 = make<LogMemo>(this, "Memo1", "", 0, 0, 10, 10);
+    Memo1->hide();
+}
+
+void TForm2::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    ScrollBar1->setGeometry(0, height() - 18, width(), 18);
+}
+
+}  // namespace zelt

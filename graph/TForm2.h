@@ -1,0 +1,43 @@
+#pragma once
+// The graph window: a recording drawn against time.
+#include <QWidget>
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QScrollBar;
+
+namespace zelt {
+
+class LogMemo;
+
+class TForm2 : public QWidget {
+    Q_OBJECT
+public:
+    explicit TForm2(QWidget* parent = nullptr);
+
+    QLabel* Label5 = nullptr;  // data set name
+    QLabel* Label2 = nullptr;  // first sample time
+    QLabel* Label3 = nullptr;  // last sample time
+    QLabel* Label4 = nullptr;  // time at the centre line
+    QLabel* Label1 = nullptr;  // backward steps
+    QScrollBar* ScrollBar1 = nullptr;
+    QComboBox* ComboBox1 = nullptr;  // time base
+    QComboBox* ComboBox2 = nullptr;  // statistics axis
+    QLineEdit* Edit8 = nullptr;      // time units per pixel
+    QLineEdit* Edit1 = nullptr;      // mean override
+    QCheckBox* CheckBox1 = nullptr;  // X trace
+    QCheckBox* CheckBox2 = nullptr;  // Y trace
+    QCheckBox* CheckBox3 = nullptr;  // Z trace
+    QPushButton* Button2 = nullptr;  // print
+    QPushButton* Button4 = nullptr;  // parse again
+    QPushButton* Button1 = nullptr;  // fill the memo (hidden)
+    LogMemo* Memo1 = nullptr;        // the lines drawn
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+};
+
+}  // namespace zelt

@@ -1,0 +1,66 @@
+#pragma once
+// The serial port through which every byte to and from the logger passes.
+//
+// The operations carry the names the rest of the tool uses for them. Two
+// implementations exist: QtComPort (the real device, 115200 8N1) and
+// MemoryComPort (an in-memory stand-in for tests).
+#include <QObject>
+#include <QByteArray>
+#include <QString>
+#include <functional>
+#include <stdexcept>
+
+namespace zelt {
+
+// Raised when the port cannot be opened or configured; the text is shown to
+// the user by the handler boundary.
+class PortError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+class ComPort : public QObject {
+    Q_OBJECT
+public:
+    using QObject::QObject;
+    ~ComPort() override = default;
+
+    // Port number n selects the device COMn. Setting it while the port is
+    // open closes the port and reopens it on the new number.
+    virtual quint16 ComNumber() const = 0;
+    virtual void setComNumber(quint16 n) = 0;
+
+    // setOpen(true) opens with the fixed line settings (no effect when already
+    // open) and throws PortError on failure; setOpen(false) closes (no effect
+    // when closed). Port number 0 asks the user to choose a port first.
+    virtual bool Open() const = 0;
+    virtual void setOpen(bool open) = 0;
+
+    // Queue bytes for sending, in order, without any terminator. A closed
+    // port is opened first.
+    virtual void PutString(const QByteArray& text) = 0;
+    virtual void PutChar(char c) = 0;
+
+    // True while at least one received byte is waiting; never waits, never
+    // opens the port. False from the moment the port is closed.
+    virtual bool CharReady() = 0;
+    // Takes the oldest waiting byte (call only after CharReady()).
+    virtual char GetChar() = 0;
+    // Discards every waiting received byte.
+    virtual void FlushInBuffer() = 0;
+    // Number of received bytes waiting.
+    virtual int InBuffUsed() const = 0;
+
+    // Bytes-waiting notification: called on the user-interface thread with
+    // the number of bytes waiting whenever bytes are waiting. The handler may
+    // take all, some or none; bytes left stay waiting and the notification
+    // comes again when further bytes arrive.
+    std::function<void(quint16 count)> OnTriggerAvail;
+
+signals:
+    // The device disappeared while the port was open (unplugged adapter).
+    // The port is already closed when this is emitted; emitted once per loss.
+    void deviceLost(const QString& reason);
+};
+
+}  // namespace zelt

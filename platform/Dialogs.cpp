@@ -1,0 +1,95 @@
+#include "platform/Dialogs.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QInputDialog>
+#include <QMessageBox>
+
+namespace zelt {
+
+QString toQtFilter(const QString& filter)
+{
+    const QStringList parts = filter.split(QLatin1Char('|'));
+    QStringList out;
+    for (int i = 0; i + 1 < parts.size(); i += 2) {
+        // File systems here are case-sensitive: offer both cases of a pattern.
+        QStringList patterns;
+        for (const QString& p : parts[i + 1].split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+            patterns << p.toLower();
+            if (p.toUpper() != p.toLower())
+                patterns << p.toUpper();
+        }
+        patterns.removeDuplicates();
+        out << QStringLiteral("%1 (%2)").arg(parts[i], patterns.join(QLatin1Char(' ')));
+    }
+    return out.join(QStringLiteral(";;"));
+}
+
+void QtDialogs::message(const QString& text)
+{
+    QMessageBox box(QMessageBox::NoIcon, QApplication::applicationDisplayName(), text, QMessageBox::Ok, parent_);
+    box.exec();
+}
+
+bool QtDialogs::inputQuery(const QString& caption, const QString& prompt, QString& value)
+{
+    bool ok = false;
+    const QString text = QInputDialog::getText(parent_, caption, prompt, QLineEdit::Normal, value, &ok);
+    if (ok)
+        value = text;
+    return ok;
+}
+
+static bool runFileDialog(QWidget* parent, FileRequest& request, QFileDialog::AcceptMode mode)
+{
+    QFileDialog dialog(parent);
+    dialog.setAcceptMode(mode);
+    dialog.setFileMode(request.mustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+    dialog.setNameFilter(toQtFilter(request.filter));
+    dialog.setDefaultSuffix(request.defaultSuffix);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, !request.confirmOverwrite);
+    if (!request.fileName.isEmpty())
+        dialog.selectFile(request.fileName);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return false;
+    request.fileName = dialog.selectedFiles().first();
+    return true;
+}
+
+bool QtDialogs::openFile(FileRequest& request)
+{
+    return runFileDialog(parent_, request, QFileDialog::AcceptOpen);
+}
+
+bool QtDialogs::saveFile(FileRequest& request)
+{
+    return runFileDialog(parent_, request, QFileDialog::AcceptSave);
+}
+
+bool ScriptedDialogs::inputQuery(const QString&, const QString& prompt, QString& value)
+{
+    inputPrompts << prompt;
+    if (inputs.empty())
+        return false;
+    std::optional<QString> answer = inputs.front();
+    inputs.pop_front();
+    if (!answer)
+        return false;
+    value = *answer;
+    return true;
+}
+
+bool ScriptedDialogs::answerFile(FileRequest& request)
+{
+    fileRequests.push_back(request);
+    if (files.empty())
+        return false;
+    std::optional<QString> answer = files.front();
+    files.pop_front();
+    if (!answer)
+        return false;
+    request.fileName = *answer;
+    return true;
+}
+
+}  // namespace zelt

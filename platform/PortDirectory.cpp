@@ -1,0 +1,78 @@
+#include "platform/PortDirectory.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace zelt {
+
+std::string portDirectory()
+{
+    if (const char* dir = std::getenv("ZELT_PORT_DIR"); dir && *dir)
+        return dir;
+    if (const char* run = std::getenv("XDG_RUNTIME_DIR"); run && *run)
+        return std::string(run) + "/zelt-view-ports";
+    return "/tmp/zelt-view-ports-" + std::to_string(static_cast<long>(getuid()));
+}
+
+static std::string linkPath(int comNumber)
+{
+    return portDirectory() + "/COM" + std::to_string(comNumber);
+}
+
+bool registerPort(int comNumber, const std::string& devicePath, std::string* error)
+{
+    const std::string dir = portDirectory();
+    if (mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST) {
+        if (error)
+            *error = dir + ": " + std::strerror(errno);
+        return false;
+    }
+    const std::string link = linkPath(comNumber);
+    unlink(link.c_str());
+    if (symlink(devicePath.c_str(), link.c_str()) != 0) {
+        if (error)
+            *error = link + ": " + std::strerror(errno);
+        return false;
+    }
+    return true;
+}
+
+void unregisterPort(int comNumber)
+{
+    unlink(linkPath(comNumber).c_str());
+}
+
+std::map<int, std::string> registeredPorts()
+{
+    std::map<int, std::string> ports;
+    const std::string dir = portDirectory();
+    DIR* d = opendir(dir.c_str());
+    if (!d)
+        return ports;
+    while (dirent* e = readdir(d)) {
+        const std::string name = e->d_name;
+        if (name.size() < 4 || name.compare(0, 3, "COM") != 0)
+            continue;
+        char* end = nullptr;
+        const long n = std::strtol(name.c_str() + 3, &end, 10);
+        if (*end != '\0' || n <= 0 || n > 65535)
+            continue;
+        char target[4096];
+        const ssize_t len = readlink((dir + "/" + name).c_str(), target, sizeof target - 1);
+        if (len <= 0)
+            continue;
+        target[len] = '\0';
+        struct stat st {};
+        if (stat(target, &st) != 0)  // the device is gone: a stale registration
+            continue;
+        ports[static_cast<int>(n)] = target;
+    }
+    closedir(d);
+    return ports;
+}
+
+}  // namespace zelt

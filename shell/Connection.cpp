@@ -1,0 +1,285 @@
+// The periodic tick, port discovery and the connection buttons.
+#include "shell/PortSearch.h"
+#include "shell/TForm1.h"
+
+#include "link/ComPort.h"
+#include "platform/Clock.h"
+#include "platform/LogMemo.h"
+#include "platform/PeriodicTimer.h"
+#include "platform/PortRegistry.h"
+#include "platform/Widgets.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSpinBox>
+
+namespace zelt {
+
+void TForm1::noLinkLook()
+{
+    Image4->show();
+    Image5->hide();
+    Button32->hide();
+    Button31->hide();
+    Button45->hide();
+}
+
+void TForm1::Timer1Timer()
+{
+    // 1. Stop while the tick runs; remember the interval to restart with.
+    const int interval = Timer1->interval();
+    Timer1->setInterval(0);
+    Edit9->setText(QString::number(interval));
+
+    // 2. The clock.
+    nowValue = toDayValue(localNow());
+    nowText = formatDayValue(nowValue);
+
+    // 3. A scheduled wake-up; the end mark of its answer restarts the tick.
+    if (wakeArmed && nowValue >= wakeTime) {
+        ApdComPort1->setOpen(true);
+        ApdComPort1->PutString("m");
+        wakeArmed = 0;
+        return;
+    }
+
+    // 4.
+    Label6->setText(nowText);
+    ApdComPort1->setOpen(false);
+    Edit5->clear();
+
+    // 5. The serial ports of the system.
+    const PortSearchResult search = searchPorts(*portRegistry, CheckBox1->isChecked());
+    ListBox1->clear();
+    ListBox1->addItems(search.valueNames);
+
+    if (!search.anyVcp) {
+        // 6. No virtual COM port at all.
+        setCaption(QStringLiteral("Can't find a ZELT") + versionCaption);
+        Edit3->setText(QStringLiteral("No Port"));
+        Button4->setText(QStringLiteral("接<->続"));
+        noLinkLook();
+        autoConnectDone = 0;
+        ApdComPort1->setOpen(false);
+        loggerReady = 0;
+        if (monitorMode && hooks.monitorSwitchOff)
+            hooks.monitorSwitchOff();
+    } else {
+        // 7. The port names of the virtual COM ports.
+        setCaption(QStringLiteral("Serching ZELT") + versionCaption);
+        ListBox2->clear();
+        for (const QString& port : search.vcpPorts) {
+            Edit4->setText(port);
+            ListBox2->addItem(port);
+        }
+        UpDown1->setMaximum(ListBox2->count() - 1);
+
+        // 8. The logger's own adapter.
+        if (search.loggerAdapterKey) {
+            Edit5->setText(search.loggerPortName);
+            Edit19->setText(search.loggerPortName);
+            if (search.foundBy == PortSearchResult::LoggerAdapter)
+                Edit3->setText(search.portName);
+            Edit5->setText(QStringLiteral("ZELT"));
+        }
+
+        // 9. A generic adapter, only when asked for.
+        if (search.foundBy != PortSearchResult::LoggerAdapter && CheckBox1->isChecked()) {
+            setCaption(QStringLiteral("Serching FTDI") + versionCaption);
+            if (search.genericAdapterKey) {
+                Edit5->setText(search.genericPortName);
+                if (search.foundBy == PortSearchResult::GenericAdapter)
+                    Edit3->setText(search.portName);
+                Edit5->setText(QStringLiteral("FTDI"));
+            }
+        }
+
+        // 10.
+        repaint();
+        Edit3->repaint();
+        const bool found = search.foundBy != PortSearchResult::NotFound;
+        if (!found)
+            noLinkLook();
+
+        // 11.
+        if (found) {
+            setCaption(versionCaption);
+            if (!autoConnectDone) {
+                // Counted as done even when the connect fails, so that a port
+                // that cannot be opened is reported once, not at every tick.
+                autoConnectDone = 1;
+                Button4Click();
+            }
+            if (!linkUp)
+                return;  // the end mark of the logger's answer restarts the tick
+            if (!monitorMode && refreshPending && !monitorStreamOpen) {
+                ApdComPort1->setOpen(true);
+                ApdComPort1->PutString("p");
+                refreshPending = 0;
+            }
+            if (!monitorMode && tickSendPos != -1) {
+                if (!ApdComPort1->Open())
+                    ApdComPort1->setOpen(true);
+                ApdComPort1->PutChar(tickSendQueue.at(tickSendPos));
+                ++tickSendPos;
+                if (tickSendQueue.at(tickSendPos) == '\0' || tickSendPos > 4)
+                    tickSendPos = -1;
+            }
+            if (monitorMode && !monitorStreamOpen) {
+                if (monitorQueuedCommand.empty()) {
+                    Memo1->clear();
+                    ApdComPort1->setOpen(true);
+                    ApdComPort1->FlushInBuffer();
+                    ApdComPort1->PutString("n");
+                    monitorStreamOpen = 1;
+                    Label23->setText(QStringLiteral("4"));
+                } else {
+                    ApdComPort1->PutString(monitorQueuedCommand.bytes());
+                    monitorQueuedCommand.clear();
+                }
+            }
+        } else {
+            ApdComPort1->setOpen(false);
+            autoConnectDone = 0;
+            if (monitorMode) {
+                if (hooks.monitorSwitchOff)
+                    hooks.monitorSwitchOff();
+                loggerReady = 0;
+                monitorStreamOpen = 0;
+                linkUp = 0;
+            }
+        }
+    }
+
+    // 12.
+    Timer1->setInterval(interval);
+}
+
+void TForm1::Button4Click()
+{
+    // The number after "COM" in the port field (at most five characters).
+    ApdComPort1->setComNumber(static_cast<quint16>(portNumberFromName(Edit3->text())));
+    ApdComPort1->setOpen(false);
+    ApdComPort1->setOpen(true);
+    ApdComPort1->FlushInBuffer();
+    Button4->setText(QStringLiteral("|=|"));
+    ApdComPort1->PutString("m");
+    connectReportPending = 1;
+    Image4->show();
+    Image5->hide();
+    Button45->hide();
+    linkUp = 0;
+}
+
+void TForm1::establishLink()
+{
+    Button4->setText(QStringLiteral("待機"));
+    ApdComPort1->PutString("m");
+    linkUp = 1;
+    Button4->setText(QStringLiteral("接続"));
+    showLinkedLook();
+}
+
+void TForm1::showLinkedLook()
+{
+    Image4->hide();
+    Image5->show();
+    Button45->show();
+    Memo1->clear();
+    monitorStreamOpen = 0;
+    loggerReady = 1;
+    reservationState = 0;
+    reservationText = nowText.mid(5, 11);
+    Label25->setText(reservationText);
+}
+
+void TForm1::Button38Click()
+{
+    if (linkUp != 1) {
+        linkUp = 1;
+        Button4->setText(QStringLiteral("接続"));
+        showLinkedLook();
+    } else if (loggerReady) {
+        ApdComPort1->setOpen(true);
+        ApdComPort1->PutString("n");
+    }
+}
+
+void TForm1::Button42Click()
+{
+    // Ends with the port closed and the number at 3. The port is closed before
+    // each number is set, so that changing the number never reopens it.
+    for (quint16 n = 0; n <= 3; ++n) {
+        ApdComPort1->setOpen(false);
+        ApdComPort1->setComNumber(n);
+        ApdComPort1->setOpen(false);
+    }
+}
+
+void TForm1::Button13Click()
+{
+    if (platform.openDeviceManager)
+        platform.openDeviceManager(this);
+}
+
+}  // namespace zelt
+
+namespace zelt {
+
+void TForm1::checkSilentLogger()
+{
+    // A logger that never finishes its answer would leave the tick stopped
+    // for good: no discovery, no notice of an unplugged adapter. Exchanges
+    // that are still receiving (downloads, captures, firmware) keep bringing
+    // bytes and are left alone; so is a handler waiting on a modal dialog.
+    if (Timer1->interval() != 0 || onlineRow != 0 || firmwareSending)
+        return;
+    if (lastLoggerActivity_.elapsed() < silentLoggerMs)
+        return;
+    if (QApplication::activeModalWidget())
+        return;
+    queuedCommand1.clear();
+    queuedCommand2.clear();
+    queuedCommand3.clear();
+    connectReportPending = 0;
+    monitorStreamOpen = 0;
+    if (downloadActive) {
+        downloadActive = 0;
+        Memo1->show();
+        ProgressBar1->hide();
+    }
+    lineLength = 0;
+    lineBuffer[0] = '\0';
+    if (ApdComPort1->Open()) {
+        ApdComPort1->setOpen(false);
+        Memo1->addLine(QStringLiteral("// No answer from the logger: exchange abandoned //"));
+        // An unanswered connect is tried again by the next tick.
+        if (!linkUp)
+            autoConnectDone = 0;
+    }
+    lastLoggerActivity_.restart();
+    Timer1->setInterval(1000);
+}
+
+void TForm1::portLost(const QString& reason)
+{
+    // The port is already closed. One line in the log, no dialog; the tick
+    // (restarted if an exchange had stopped it) then finds no port.
+    Memo1->addLine(QStringLiteral("// Port lost: %1 //").arg(reason));
+    queuedCommand1.clear();
+    queuedCommand2.clear();
+    queuedCommand3.clear();
+    connectReportPending = 0;
+    monitorStreamOpen = 0;
+    lineLength = 0;
+    lineBuffer[0] = '\0';
+    if (Timer1->interval() == 0)
+        Timer1->setInterval(1000);
+}
+
+}  // namespace zelt

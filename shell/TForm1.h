@@ -1,0 +1,246 @@
+#pragma once
+// The main window: connection controls, the log memo, the settings boxes and
+// the command buttons, and the owner of the state every feature shares.
+//
+// Controls carry the names the handlers use for them. The handlers of the
+// window live with the subsystem of their feature; this subsystem holds the
+// window itself, its creation, the periodic tick and the connection.
+#include "platform/Dialogs.h"
+#include "shell/SharedState.h"
+
+#include <QElapsedTimer>
+#include <QWidget>
+#include <functional>
+
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QProgressBar;
+class QPushButton;
+class QSlider;
+class QSpinBox;
+class QTimer;
+
+namespace zelt {
+
+class ClickLabel;
+class ComPort;
+class Dialogs;
+class LogMemo;
+class PeriodicTimer;
+class RegistryReader;
+
+// What the main window needs from the operating system.
+struct MainPlatform {
+    ComPort* port = nullptr;
+    RegistryReader* registry = nullptr;
+    Dialogs* dialogs = nullptr;
+    // Shows the system's device manager (or what stands for it).
+    std::function<void(QWidget* owner)> openDeviceManager;
+    // Screen size used to place the window at start.
+    std::function<QSize()> screenSize;
+};
+
+// Entry points that features of other subsystems provide to the receive
+// path and the tick. Empty ones are skipped.
+struct FeatureHooks {
+    std::function<void(quint16 count)> onlineReceive;  // online capture takes the bytes
+    std::function<void()> firmwareReceive;             // firmware transfer takes the bytes
+    std::function<void()> monitorLine;                 // a monitor reply line is complete
+    std::function<void()> downloadComplete;            // the closing end mark of a download
+    std::function<void()> monitorSwitchOff;            // leave the monitor as its button does
+};
+
+class TForm1 : public QWidget, public SharedState {
+    Q_OBJECT
+public:
+    explicit TForm1(const MainPlatform& platform, QWidget* parent = nullptr);
+    ~TForm1() override;
+
+    // Runs once before the window is first shown: places and sizes the
+    // window, fills the lists and performs the first tick.
+    void FormCreate();
+
+    // Runs handler inside the error boundary: an error raised in it is shown
+    // in a message box and the application runs on.
+    void guard(const std::function<void()>& handler);
+    // Connects a button's click (or a label's click) to a guarded handler.
+    void onClick(QObject* control, std::function<void()> handler);
+    void onDoubleClick(ClickLabel* control, std::function<void()> handler);
+
+    // Periodic tick and the connection (port search, connect, link).
+    void Timer1Timer();
+    void Button4Click();   // connect
+    void Button38Click();  // Hello
+    void Button42Click();  // close
+    void Button13Click();  // DeviceManager
+    void establishLink();  // first answer after a connect action
+    void showLinkedLook(); // the link picture, memo cleared, logger ready
+    void noLinkLook();
+
+    // Bytes came from the logger (the silent-logger watchdog's evidence).
+    void noteLoggerActivity() { lastLoggerActivity_.restart(); }
+    // A stopped tick that has waited this long with no byte from the logger
+    // abandons the exchange and starts again.
+    int silentLoggerMs = 6000;
+    void checkSilentLogger();
+    // The device disappeared while the port was open.
+    void portLost(const QString& reason);
+
+    void setCaption(const QString& caption);
+    QString caption() const;
+
+    MainPlatform platform;
+    FeatureHooks hooks;
+    Dialogs& dialogs() const { return *platform.dialogs; }
+
+    // ---- controls -------------------------------------------------------
+    ComPort* ApdComPort1 = nullptr;
+    PeriodicTimer* Timer1 = nullptr;
+    LogMemo* Memo1 = nullptr;
+    LogMemo* Memo2 = nullptr;  // the carried firmware image
+
+    // connection
+    QLabel* Image4 = nullptr;  // no-link picture
+    QLabel* Image5 = nullptr;  // link picture
+    QLineEdit* Edit3 = nullptr;
+    QLineEdit* Edit4 = nullptr;
+    QLineEdit* Edit5 = nullptr;
+    QLineEdit* Edit19 = nullptr;
+    QLineEdit* Edit9 = nullptr;
+    QListWidget* ListBox1 = nullptr;
+    QListWidget* ListBox2 = nullptr;
+    QSpinBox* UpDown1 = nullptr;
+    QCheckBox* CheckBox1 = nullptr;
+    QPushButton* Button4 = nullptr;
+    QPushButton* Button38 = nullptr;
+    QPushButton* Button42 = nullptr;
+    QPushButton* Button13 = nullptr;
+    QPushButton* Button45 = nullptr;
+    QPushButton* Button46 = nullptr;
+    QPushButton* Button31 = nullptr;
+    QPushButton* Button32 = nullptr;
+    QPushButton* Button37 = nullptr;
+    QPushButton* Button39 = nullptr;
+    QPushButton* Button8 = nullptr;
+    QLabel* Label6 = nullptr;
+    QLabel* Label23 = nullptr;
+    QLabel* Label24 = nullptr;
+    ClickLabel* Label25 = nullptr;
+    ClickLabel* Label26 = nullptr;
+    QLabel* Label41 = nullptr;
+    QLabel* Label33 = nullptr;
+    QLabel* Label13 = nullptr;
+    QLabel* Label39 = nullptr;
+    QLabel* Label15 = nullptr;  // start year (hidden)
+    ClickLabel* Label17 = nullptr;
+    QLabel* Label18 = nullptr;
+    ClickLabel* Label20 = nullptr;
+    QLabel* Label31 = nullptr;
+    ClickLabel* Label30 = nullptr;
+    QProgressBar* ProgressBar1 = nullptr;
+    QLabel* simulatorNotice = nullptr;  // names a simulated logger when one is attached
+
+    // data
+    QPushButton* Button11 = nullptr;  // FILE
+    QPushButton* Button6 = nullptr;   // 保存
+    QPushButton* Button12 = nullptr;  // グラフ
+    QPushButton* Button30 = nullptr;  // 取得
+    QPushButton* Button47 = nullptr;  // ENQ
+    QPushButton* Button3 = nullptr;   // V3
+    QPushButton* Button28 = nullptr;  // *
+    QPushButton* Button10 = nullptr;  // モニタ
+    QPushButton* Button40 = nullptr;  // 5ms
+    QPushButton* Button41 = nullptr;  // Z
+    QPushButton* Button27 = nullptr;  // SAV
+
+    // monitor
+    QLabel* Label1 = nullptr;
+    QLabel* Label2 = nullptr;
+    QLabel* Label3 = nullptr;
+    QLabel* Label11 = nullptr;
+    QLabel* Label27 = nullptr;
+    QLabel* Label32 = nullptr;
+    QSlider* TrackBar1 = nullptr;
+    QSlider* TrackBar2 = nullptr;
+    QSlider* TrackBar3 = nullptr;
+    QLineEdit* Edit10 = nullptr;
+    QPushButton* Button22 = nullptr;  // やりなおし
+
+    // settings boxes
+    QComboBox* ComboBox1 = nullptr;  // threshold
+    QComboBox* ComboBox2 = nullptr;  // recording interval
+    QComboBox* ComboBox3 = nullptr;  // sampling period
+    QComboBox* ComboBox4 = nullptr;  // start mode
+    QComboBox* ComboBox5 = nullptr;  // range
+    QPushButton* Button17 = nullptr;  // 10min
+    QCheckBox* CheckBox2 = nullptr;   // threshold detection
+    QLineEdit* Edit12 = nullptr;
+    QPushButton* Button9 = nullptr;   // 検出値
+    ClickLabel* Label19 = nullptr;    // buzzer
+    ClickLabel* Label22 = nullptr;    // RUN
+
+    // command rows
+    QPushButton* Button15 = nullptr;  // 情報
+    QPushButton* Button5 = nullptr;   // T
+    QPushButton* Button44 = nullptr;  // OLD
+    QPushButton* Button56 = nullptr;  // GPS
+    QPushButton* Button29 = nullptr;  // GET
+    QPushButton* Button16 = nullptr;  // 時間表示
+    QPushButton* Button1 = nullptr;   // e
+    QPushButton* Button2 = nullptr;   // 新規開始
+    QPushButton* Button26 = nullptr;
+    QPushButton* Button7 = nullptr;   // ON
+    QPushButton* Button14 = nullptr;  // StandBy
+    QPushButton* Button18 = nullptr;  // ハザード
+    QPushButton* Button19 = nullptr;  // Gravity
+    QPushButton* Button20 = nullptr;  // エンドレス
+    QPushButton* Button21 = nullptr;  // 100hz
+    QPushButton* Button23 = nullptr;  // 表示
+    QPushButton* Button24 = nullptr;  // DF
+    QLineEdit* Edit1 = nullptr;
+    QLineEdit* Edit2 = nullptr;
+    QLineEdit* Edit6 = nullptr;
+    QLineEdit* Edit7 = nullptr;
+    QLineEdit* Edit8 = nullptr;
+    QLineEdit* Edit11 = nullptr;
+    ClickLabel* Label36 = nullptr;    // 調整用->
+    QPushButton* Button25 = nullptr;  // LCD1
+    QPushButton* Button33 = nullptr;  // DR50
+    QPushButton* Button34 = nullptr;  // DR10
+    QPushButton* Button35 = nullptr;  // N
+    QPushButton* Button36 = nullptr;  // L
+    QPushButton* Button43 = nullptr;  // 320
+    QPushButton* Button48 = nullptr;  // L
+    QLineEdit* Edit14 = nullptr;
+    QPushButton* Button49 = nullptr;  // W
+    QPushButton* Button50 = nullptr;  // Rec
+    QLineEdit* Edit15 = nullptr;
+    QPushButton* Button53 = nullptr;  // X2
+    QPushButton* Button51 = nullptr;  // Y2
+    QPushButton* Button52 = nullptr;  // Z2
+    QLineEdit* Edit20 = nullptr;
+    QLineEdit* Edit16 = nullptr;
+    QLineEdit* Edit17 = nullptr;
+    QPushButton* Button54 = nullptr;  // id
+    QPushButton* Button55 = nullptr;  // Wid
+    QLineEdit* Edit21 = nullptr;
+
+    // firmware
+    QLineEdit* Edit22 = nullptr;  // skip key
+
+    // The file dialogs keep their settings and last file name between uses.
+    FileRequest SaveDialog1;
+    FileRequest OpenDialog1;
+
+private:
+    void buildControls();
+
+    QElapsedTimer lastLoggerActivity_;
+    QTimer* watchdog_ = nullptr;
+};
+
+}  // namespace zelt

@@ -1,0 +1,74 @@
+#include "shell/app/Application.h"
+
+#include "data/Download.h"
+#include "data/TForm4.h"
+#include "data/TForm5.h"
+#include "graph/TForm2.h"
+#include "link/Dispatcher.h"
+#include "link/QtComPort.h"
+#include "platform/Dialogs.h"
+#include "platform/SystemRegistry.h"
+#include "settings/TForm3.h"
+#include "shell/TForm1.h"
+
+#include <QGuiApplication>
+#include <QLabel>
+#include <QScreen>
+
+namespace zelt {
+
+// The platform pieces the application made itself (those not supplied).
+struct Application::Owned {
+    std::unique_ptr<QtDialogs> dialogs;
+    std::unique_ptr<SystemRegistry> registry;
+    std::unique_ptr<QtComPort> port;
+};
+
+Application::Application(const Options& options) : owned_(std::make_unique<Owned>())
+{
+    MainPlatform platform;
+    if (options.dialogs) {
+        platform.dialogs = options.dialogs;
+    } else {
+        owned_->dialogs = std::make_unique<QtDialogs>();
+        platform.dialogs = owned_->dialogs.get();
+    }
+    if (options.registry) {
+        platform.registry = options.registry;
+    } else {
+        owned_->registry = std::make_unique<SystemRegistry>();
+        platform.registry = owned_->registry.get();
+    }
+    if (options.port) {
+        platform.port = options.port;
+    } else {
+        owned_->port = std::make_unique<QtComPort>();
+        platform.port = owned_->port.get();
+    }
+    const QSize screen = options.screen;
+    platform.screenSize = [screen] {
+        if (screen.isValid())
+            return screen;
+        const QScreen* primary = QGuiApplication::primaryScreen();
+        return primary ? primary->size() : QSize(1024, 768);
+    };
+    platform.openDeviceManager = [](QWidget* owner) { showSerialDevices(owner); };
+
+    // The six windows, in order; the main window first.
+    form1_ = std::make_unique<TForm1>(platform);
+    if (owned_->dialogs)
+        owned_->dialogs->setParent(form1_.get());
+    new Dispatcher(*form1_);
+    new DownloadFeature(*form1_);
+    form2_ = std::make_unique<TForm2>();
+    form3_ = std::make_unique<TForm3>(form1_->Label18->text());
+    form4_ = std::make_unique<TForm4>();
+    form5_ = std::make_unique<TForm5>();
+    form6_ = std::make_unique<TForm6>();
+
+    form1_->FormCreate();
+}
+
+Application::~Application() = default;
+
+}  // namespace zelt

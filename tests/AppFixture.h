@@ -1,0 +1,61 @@
+#pragma once
+// The whole tool on test doubles: an in-memory port, a registry set up by
+// the test and scripted dialogs.
+#include "link/MemoryComPort.h"
+#include "platform/Dialogs.h"
+#include "platform/PortRegistry.h"
+#include "shell/PortSearch.h"
+#include "shell/TForm1.h"
+#include "shell/app/Application.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QTest>
+#include <memory>
+
+namespace zelt::test {
+
+struct AppFixture {
+    MemoryComPort port;
+    MemoryRegistry registry;
+    ScriptedDialogs dialogs;
+    std::unique_ptr<Application> app;
+
+    // Registry content of a system whose logger adapter is on comName.
+    void withLoggerOn(const QString& comName)
+    {
+        registry.keys[QString::fromLatin1(kSerialCommKey)] = {{QStringLiteral("\\Device\\VCP0"), comName}};
+        registry.keys[QString::fromLatin1(kLoggerAdapterKey)] = {
+            {QStringLiteral("FriendlyName"), QStringLiteral("USB Serial Port (%1)").arg(comName)}};
+    }
+
+    TForm1& start(QSize screen = QSize(1280, 1024))
+    {
+        Application::Options options;
+        options.port = &port;
+        options.registry = &registry;
+        options.dialogs = &dialogs;
+        options.screen = screen;
+        app = std::make_unique<Application>(options);
+        return app->form1();
+    }
+
+    TForm1& f() { return app->form1(); }
+};
+
+// Processes events until cond holds or the deadline passes.
+template <class Cond>
+bool waitFor(Cond cond, int timeoutMs = 5000)
+{
+    QElapsedTimer t;
+    t.start();
+    while (!cond()) {
+        if (t.elapsed() > timeoutMs)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QTest::qWait(1);
+    }
+    return true;
+}
+
+}  // namespace zelt::test

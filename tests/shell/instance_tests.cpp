@@ -1,0 +1,107 @@
+// The single-instance guard between real processes: a second tool ends at
+// once with exit code 1, and a killed first one never locks the user out.
+#include "platform/InstanceGuard.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+#include <csignal>
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using zelt::InstanceGuard;
+
+namespace {
+
+const QString kName = QStringLiteral("orewazeltda");
+
+class InstanceTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(runtime_.isValid());
+        saved_ = qgetenv("XDG_RUNTIME_DIR");
+        qputenv("XDG_RUNTIME_DIR", runtime_.path().toLocal8Bit());
+    }
+    void TearDown() override { qputenv("XDG_RUNTIME_DIR", saved_); }
+
+    // Whether this process could take the guard now (released at once).
+    static bool guardFree() { return InstanceGuard(kName).acquired(); }
+
+    QTemporaryDir runtime_;
+    QByteArray saved_;
+};
+
+template <class Cond>
+bool waitFor(Cond cond, int timeoutMs = 10000)
+{
+    QElapsedTimer t;
+    t.start();
+    while (!cond()) {
+        if (t.elapsed() > timeoutMs)
+            return false;
+        QTest::qWait(20);
+    }
+    return true;
+}
+
+TEST_F(InstanceTest, HolderInAnotherProcessBlocksUntilItIsKilled)
+{
+    int ready[2];
+    ASSERT_EQ(pipe(ready), 0);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        InstanceGuard held(kName);
+        const char c = held.acquired() ? 'y' : 'n';
+        (void)!write(ready[1], &c, 1);
+        for (;;)
+            pause();
+    }
+    char c = 0;
+    ASSERT_EQ(read(ready[0], &c, 1), 1);
+    EXPECT_EQ(c, 'y');
+    EXPECT_FALSE(guardFree());
+
+    kill(child, SIGKILL);
+    int status = 0;
+    waitpid(child, &status, 0);
+    EXPECT_TRUE(guardFree()) << "a killed holder must release the guard";
+    close(ready[0]);
+    close(ready[1]);
+}
+
+TEST_F(InstanceTest, SecondToolEndsWithExitCodeOne)
+{
+    const QString bin = qEnvironmentVariable("ZELT_TEST_BIN_DIR") + QStringLiteral("/shell/app/zelt-view");
+    ASSERT_TRUE(QFile::exists(bin)) << bin.toStdString();
+    QTemporaryDir ports;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    env.insert(QStringLiteral("ZELT_PORT_DIR"), ports.path());
+
+    QProcess first;
+    first.setProcessEnvironment(env);
+    first.start(bin, {});
+    ASSERT_TRUE(first.waitForStarted());
+    ASSERT_TRUE(waitFor([] { return !guardFree(); })) << "the first tool never took the guard";
+
+    QProcess second;
+    second.setProcessEnvironment(env);
+    second.start(bin, {});
+    ASSERT_TRUE(second.waitForFinished(10000));
+    EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(second.exitCode(), 1);
+    EXPECT_TRUE(second.readAllStandardOutput().isEmpty());
+    EXPECT_EQ(first.state(), QProcess::Running);
+
+    // Killed without a chance to clean up, the first tool still frees the guard.
+    ::kill(static_cast<pid_t>(first.processId()), SIGKILL);
+    ASSERT_TRUE(first.waitForFinished(10000));
+    EXPECT_TRUE(waitFor([] { return guardFree(); }));
+}
+
+}  // namespace
