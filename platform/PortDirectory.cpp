@@ -3,6 +3,8 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <csignal>
+#include <fstream>
 #include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -23,6 +25,22 @@ static std::string linkPath(int comNumber)
     return portDirectory() + "/COM" + std::to_string(comNumber);
 }
 
+// Each registration names the process that made it; a registration whose
+// process is gone is stale (pseudo-terminal numbers are reused at once).
+static std::string ownerPath(int comNumber)
+{
+    return linkPath(comNumber) + ".owner";
+}
+
+static bool ownerAlive(int comNumber)
+{
+    std::ifstream in(ownerPath(comNumber));
+    long pid = 0;
+    if (!(in >> pid) || pid <= 0)
+        return true;  // registered without an owner: trust the device's existence
+    return kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM;
+}
+
 bool registerPort(int comNumber, const std::string& devicePath, std::string* error)
 {
     const std::string dir = portDirectory();
@@ -33,6 +51,10 @@ bool registerPort(int comNumber, const std::string& devicePath, std::string* err
     }
     const std::string link = linkPath(comNumber);
     unlink(link.c_str());
+    {
+        std::ofstream owner(ownerPath(comNumber), std::ios::trunc);
+        owner << static_cast<long>(getpid()) << '\n';
+    }
     if (symlink(devicePath.c_str(), link.c_str()) != 0) {
         if (error)
             *error = link + ": " + std::strerror(errno);
@@ -44,6 +66,7 @@ bool registerPort(int comNumber, const std::string& devicePath, std::string* err
 void unregisterPort(int comNumber)
 {
     unlink(linkPath(comNumber).c_str());
+    unlink(ownerPath(comNumber).c_str());
 }
 
 std::map<int, std::string> registeredPorts()
@@ -60,6 +83,8 @@ std::map<int, std::string> registeredPorts()
         char* end = nullptr;
         const long n = std::strtol(name.c_str() + 3, &end, 10);
         if (*end != '\0' || n <= 0 || n > 65535)
+            continue;
+        if (!ownerAlive(static_cast<int>(n)))
             continue;
         char target[4096];
         const ssize_t len = readlink((dir + "/" + name).c_str(), target, sizeof target - 1);

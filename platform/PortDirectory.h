@@ -21,7 +21,8 @@ std::string portDirectory();
 bool registerPort(int comNumber, const std::string& devicePath, std::string* error = nullptr);
 void unregisterPort(int comNumber);
 
-// COM number -> device path of every registration whose device still exists.
+// COM number -> device path of every registration whose device still exists
+// and whose registering process still runs.
 std::map<int, std::string> registeredPorts();
 
 }  // namespace zelt

@@ -168,6 +168,9 @@ void TForm1::Button4Click()
     ApdComPort1->setOpen(true);
     ApdComPort1->FlushInBuffer();
     Button4->setText(QStringLiteral("|=|"));
+    const QString notice = platform.portNotice ? platform.portNotice(ApdComPort1->ComNumber()) : QString();
+    simulatorNotice->setText(notice);
+    simulatorNotice->setVisible(!notice.isEmpty());
     ApdComPort1->PutString("m");
     connectReportPending = 1;
     Image4->show();
@@ -237,9 +240,16 @@ void TForm1::checkSilentLogger()
     // for good: no discovery, no notice of an unplugged adapter. Exchanges
     // that are still receiving (downloads, captures, firmware) keep bringing
     // bytes and are left alone; so is a handler waiting on a modal dialog.
-    if (Timer1->interval() != 0 || onlineRow != 0 || firmwareSending)
+    if (Timer1->interval() != 0 || onlineRow != 0 || firmwareSending) {
+        tickStoppedSince_.invalidate();
         return;
-    if (lastLoggerActivity_.elapsed() < silentLoggerMs)
+    }
+    // Silence counts from the later of the last byte and the moment the
+    // tick was seen stopped, so a command sent after a quiet spell gets its
+    // full time to be answered.
+    if (!tickStoppedSince_.isValid())
+        tickStoppedSince_.start();
+    if (lastLoggerActivity_.elapsed() < silentLoggerMs || tickStoppedSince_.elapsed() < silentLoggerMs)
         return;
     if (QApplication::activeModalWidget())
         return;
@@ -248,21 +258,25 @@ void TForm1::checkSilentLogger()
     queuedCommand3.clear();
     connectReportPending = 0;
     monitorStreamOpen = 0;
-    if (downloadActive) {
-        downloadActive = 0;
-        Memo1->show();
-        ProgressBar1->hide();
-    }
+    const bool wasOpen = ApdComPort1->Open();
+    ApdComPort1->setOpen(false);
     lineLength = 0;
     lineBuffer[0] = '\0';
-    if (ApdComPort1->Open()) {
-        ApdComPort1->setOpen(false);
+    if (downloadActive) {
+        // The records that did arrive are decoded and kept, and the log says
+        // that the download is incomplete.
+        if (hooks.downloadComplete)
+            hooks.downloadComplete();
+        downloadActive = 0;
+        Memo1->addLine(QStringLiteral("// Download incomplete: no end mark from the logger //"));
+    } else if (wasOpen) {
         Memo1->addLine(QStringLiteral("// No answer from the logger: exchange abandoned //"));
         // An unanswered connect is tried again by the next tick.
         if (!linkUp)
             autoConnectDone = 0;
     }
     lastLoggerActivity_.restart();
+    tickStoppedSince_.invalidate();
     Timer1->setInterval(1000);
 }
 

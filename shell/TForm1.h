@@ -6,6 +6,7 @@
 // window live with the subsystem of their feature; this subsystem holds the
 // window itself, its creation, the periodic tick and the connection.
 #include "platform/Dialogs.h"
+#include "platform/Widgets.h"
 #include "shell/SharedState.h"
 
 #include <QElapsedTimer>
@@ -26,7 +27,6 @@ class QTimer;
 
 namespace zelt {
 
-class ClickLabel;
 class ComPort;
 class Dialogs;
 class LogMemo;
@@ -40,6 +40,9 @@ struct MainPlatform {
     Dialogs* dialogs = nullptr;
     // Shows the system's device manager (or what stands for it).
     std::function<void(QWidget* owner)> openDeviceManager;
+    // A notice for a port that is not a real adapter (the simulated logger),
+    // empty for a real one.
+    std::function<QString(int comNumber)> portNotice;
     // Screen size used to place the window at start.
     std::function<QSize()> screenSize;
 };
@@ -240,6 +243,7 @@ private:
     void buildControls();
 
     QElapsedTimer lastLoggerActivity_;
+    QElapsedTimer tickStoppedSince_;
     QTimer* watchdog_ = nullptr;
 };
 

@@ -93,7 +93,7 @@ Simulator::~Simulator() { stop(); }
 bool Simulator::running() const
 {
     std::lock_guard<std::mutex> lock(mutex_);
-    return thread_.joinable() && !stopping_;
+    return running_ && !stopping_;
 }
 
 std::string Simulator::devicePath() const
@@ -200,7 +200,7 @@ bool Simulator::start(std::string* error)
 {
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        if (thread_.joinable())
+        if (running_)
             return true;
     }
     int pipeFds[2];
@@ -225,22 +225,41 @@ bool Simulator::start(std::string* error)
     lastRefill_ = Clock::now();
     nextEnquiry_ = Clock::now();
     thread_ = std::thread([this] { run(); });
+    threadId_ = thread_.get_id();
+    running_ = true;
     return true;
 }
 
 void Simulator::stop()
 {
+    bool joinable;
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        if (!thread_.joinable()) {
-            if (master_ < 0)
-                return;
-        }
+        if (!running_ && master_ < 0)
+            return;
         stopping_ = true;
+        joinable = running_;
     }
     wake();
-    if (thread_.joinable())
+    if (joinable)
         thread_.join();
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        running_ = false;
+    }
+    // Work posted while the thread was ending would wait forever: run it here.
+    std::deque<std::function<void()>> left;
+    {
+        std::lock_guard<std::mutex> tl(tasksMutex_);
+        left.swap(tasks_);
+    }
+    for (auto& fn : left)
+        fn();
+    {
+        std::lock_guard<std::mutex> tl(tasksMutex_);
+        tasksRun_ += static_cast<long long>(left.size());
+        tasksDone_.notify_all();
+    }
     closePty();
     std::lock_guard<std::mutex> lock(mutex_);
     for (int* fd : {&wakeRead_, &wakeWrite_}) {
@@ -248,14 +267,7 @@ void Simulator::stop()
             ::close(*fd);
         *fd = -1;
     }
-    // Work posted after the thread ended would wait forever: run it here.
-    std::lock_guard<std::mutex> tl(tasksMutex_);
-    while (!tasks_.empty()) {
-        tasks_.front()();
-        tasks_.pop_front();
-        ++tasksRun_;
-    }
-    tasksDone_.notify_all();
+    stopping_ = false;
 }
 
 void Simulator::wake()
@@ -271,21 +283,26 @@ void Simulator::wake()
 // it; runs it directly when the thread is not running.
 void Simulator::callInThread(const std::function<void()>& fn)
 {
+    // Checked and posted under mutex_: while the thread exists the work goes
+    // to it (or, if it is ending, to stop(), which drains the queue after the
+    // join); once stop() has marked it gone, the caller runs the work itself.
     bool threaded;
+    long long ticket = 0;
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        threaded = thread_.joinable() && !stopping_ && std::this_thread::get_id() != thread_.get_id();
+        threaded = running_ && std::this_thread::get_id() != threadId_;
+        if (threaded) {
+            std::lock_guard<std::mutex> tl(tasksMutex_);
+            tasks_.push_back(fn);
+            ticket = ++tasksPosted_;
+        }
     }
     if (!threaded) {
         fn();
         return;
     }
-    std::unique_lock<std::mutex> tl(tasksMutex_);
-    tasks_.push_back(fn);
-    const long long ticket = ++tasksPosted_;
-    tl.unlock();
     wake();
-    tl.lock();
+    std::unique_lock<std::mutex> tl(tasksMutex_);
     tasksDone_.wait(tl, [&] { return tasksRun_ >= ticket; });
 }
 

@@ -114,6 +114,8 @@ private:
 
     // Thread and work handed to it.
     std::thread thread_;
+    std::thread::id threadId_;
+    bool running_ = false;   // thread started and not yet joined (under mutex_)
     bool stopping_ = false;
     std::mutex tasksMutex_;
     std::condition_variable tasksDone_;

@@ -7,6 +7,7 @@
 #include "link/Dispatcher.h"
 #include "link/QtComPort.h"
 #include "platform/Dialogs.h"
+#include "platform/PortDirectory.h"
 #include "platform/SystemRegistry.h"
 #include "settings/TForm3.h"
 #include "shell/TForm1.h"
@@ -53,6 +54,13 @@ Application::Application(const Options& options) : owned_(std::make_unique<Owned
         return primary ? primary->size() : QSize(1024, 768);
     };
     platform.openDeviceManager = [](QWidget* owner) { showSerialDevices(owner); };
+    platform.portNotice = [](int comNumber) {
+        const auto registered = registeredPorts();
+        const auto it = registered.find(comNumber);
+        if (it == registered.end())
+            return QString();
+        return QStringLiteral("Simulated logger on COM%1 (%2)").arg(comNumber).arg(QString::fromStdString(it->second));
+    };
 
     // The six windows, in order; the main window first.
     form1_ = std::make_unique<TForm1>(platform);

@@ -1,0 +1,183 @@
+// The whole tool against the simulated logger on a real pseudo-terminal:
+// it finds the logger under its COM name, connects by itself, answers the
+// enquiry, shows the settings report, and follows an unplug and a replug.
+#include "tests/AppFixture.h"
+
+#include "link/QtComPort.h"
+#include "platform/LogMemo.h"
+#include "platform/PeriodicTimer.h"
+#include "platform/PortDirectory.h"
+#include "platform/SystemRegistry.h"
+#include "platform/sim/Simulator.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using namespace zelt;
+using namespace zelt::test;
+
+namespace {
+
+constexpr int kCom = 91;
+const QString kVersion = QStringLiteral("UPdater203.0Jun7th");
+
+class ConnectE2E : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(portDir_.isValid());
+        qputenv("ZELT_PORT_DIR", portDir_.path().toLocal8Bit());
+        sim_.setRegistration(
+            kCom, [](int n, const std::string& path, std::string* error) { return registerPort(n, path, error); },
+            [](int n) { unregisterPort(n); });
+        std::string error;
+        ASSERT_TRUE(sim_.start(&error)) << error;
+
+        // Only the registered devices of this test: the machine's own adapters stay out of it.
+        registry_ = std::make_unique<SystemRegistry>([] {
+            std::vector<SerialDeviceInfo> devices = listSerialDevices();
+            devices.erase(std::remove_if(devices.begin(), devices.end(),
+                                         [](const SerialDeviceInfo& d) { return !d.registered; }),
+                          devices.end());
+            return devices;
+        });
+        port_ = std::make_unique<QtComPort>([](const std::vector<SerialDeviceInfo>&) { return std::nullopt; });
+        Application::Options options;
+        options.port = port_.get();
+        options.registry = registry_.get();
+        options.dialogs = &dialogs_;
+        options.screen = QSize(1280, 1024);
+        app_ = std::make_unique<Application>(options);
+    }
+    void TearDown() override
+    {
+        app_.reset();
+        sim_.stop();
+        qunsetenv("ZELT_PORT_DIR");
+    }
+
+    TForm1& f() { return app_->form1(); }
+    bool linkedAndIdle() { return f().linkUp == 1 && f().Timer1->interval() != 0 && !port_->Open(); }
+    bool memoHas(const QByteArray& prefix)
+    {
+        for (const QByteArray& line : f().Memo1->lines())
+            if (line.startsWith(prefix))
+                return true;
+        return false;
+    }
+
+    QTemporaryDir portDir_;
+    sim::Simulator sim_;
+    std::unique_ptr<SystemRegistry> registry_;
+    std::unique_ptr<QtComPort> port_;
+    ScriptedDialogs dialogs_;
+    std::unique_ptr<Application> app_;
+};
+
+TEST_F(ConnectE2E, FindsConnectsShowsTheReportAndFollowsUnplugAndReplug)
+{
+    // The first tick ran during start-up: the logger is found and connected at once.
+    EXPECT_EQ(f().caption(), kVersion);
+    EXPECT_EQ(f().Edit3->text(), QStringLiteral("COM%1").arg(kCom));
+    ASSERT_TRUE(waitFor([&] { return linkedAndIdle() && f().Label18->text() == QStringLiteral("042"); }, 15000))
+        << "no link; memo lines: " << f().Memo1->count();
+
+    EXPECT_EQ(f().loggerReady, 1);
+    EXPECT_EQ(f().Label41->text(), QStringLiteral("20240624"));
+    EXPECT_TRUE(f().Button37->isVisibleTo(&f()));
+    EXPECT_TRUE(f().Image5->isVisibleTo(&f()));
+    EXPECT_TRUE(f().simulatorNotice->isVisibleTo(&f()));
+    // The settings report filled the settings controls with the logger's values.
+    EXPECT_EQ(f().Edit1->text(), QStringLiteral(" 05"));
+    EXPECT_EQ(f().Edit2->text(), QStringLiteral("ON"));
+    EXPECT_EQ(f().Edit6->text(), QStringLiteral("OFF"));
+    EXPECT_EQ(f().Label19->text(), QStringLiteral("BZ-ON"));
+    EXPECT_EQ(f().ComboBox1->currentText(), QStringLiteral("15"));
+    EXPECT_EQ(f().ComboBox2->currentText(), QStringLiteral("1sec"));
+    EXPECT_EQ(f().ComboBox3->currentText(), QStringLiteral("0.5秒"));
+    EXPECT_EQ(f().ComboBox5->currentText(), QStringLiteral("02"));
+    EXPECT_EQ(f().countsPerG, 50);
+    EXPECT_TRUE(f().CheckBox2->isChecked());
+    EXPECT_EQ(f().Edit21->text(), QStringLiteral("LOGGER 01"));
+    EXPECT_EQ(f().Label15->text(), QStringLiteral("2024"));
+    EXPECT_EQ(f().Label31->text(), QStringLiteral("05"));
+    EXPECT_TRUE(memoHas("@R="));
+    const sim::Observations seen = sim_.observations();
+    ASSERT_GE(seen.commands.size(), 3u);
+    EXPECT_EQ(seen.commands[0], "m");
+    EXPECT_EQ(seen.commands[1], "m");
+    EXPECT_EQ(seen.commands[2], "p");
+
+    // Hello asks for a reading; its lines are listed, and an enquiry in the
+    // middle of the answer is answered.
+    sim_.setEnquiry(sim::Enquiry::MidLine);
+    ASSERT_TRUE(waitFor([&] { return linkedAndIdle(); }, 10000));
+    f().Button38->click();
+    const bool listed = waitFor([&] { return memoHas("X="); }, 10000);
+    if (!listed) {
+        for (const QByteArray& l : f().Memo1->lines())
+            ADD_FAILURE() << "memo: " << l.toStdString();
+        for (const std::string& c : sim_.observations().commands)
+            ADD_FAILURE() << "sim saw: " << c;
+    }
+    ASSERT_TRUE(listed);
+    EXPECT_TRUE(sim_.waitFor([](const sim::Observations& o) { return o.acks >= 1; }, 10000));
+    sim_.setEnquiry(sim::Enquiry::Off);
+
+    // Unplugged: the window turns to the no-link look.
+    sim_.unplug();
+    ASSERT_TRUE(waitFor([&] { return f().caption() == QStringLiteral("Can't find a ZELT") + kVersion; }, 15000));
+    EXPECT_EQ(f().Edit3->text(), QStringLiteral("No Port"));
+    EXPECT_TRUE(f().Image4->isVisibleTo(&f()));
+    EXPECT_FALSE(f().Image5->isVisibleTo(&f()));
+    EXPECT_EQ(f().loggerReady, 0);
+
+    // Plugged in again: found and linked without a restart.
+    std::string error;
+    ASSERT_TRUE(sim_.replug(&error)) << error;
+    ASSERT_TRUE(waitFor([&] { return f().caption() == kVersion && f().Image5->isVisibleTo(&f()) && linkedAndIdle(); },
+                        20000));
+    EXPECT_EQ(f().loggerReady, 1);
+    EXPECT_TRUE(dialogs_.messages.isEmpty()) << dialogs_.messages.join(QLatin1Char('|')).toStdString();
+}
+
+TEST_F(ConnectE2E, UnplugInTheMiddleOfAnExchangeShowsAtMostOneLine)
+{
+    ASSERT_TRUE(waitFor([&] { return linkedAndIdle(); }, 15000));
+    sim_.setSlow(3000, 0);  // the next answer takes its time
+    f().Button38->click();  // asks for a reading: the port stays open for the answer
+    ASSERT_TRUE(port_->Open());
+    sim_.unplug();
+    ASSERT_TRUE(waitFor([&] { return !port_->Open() && memoHas("// Port lost"); }, 10000));
+    ASSERT_TRUE(waitFor([&] { return f().caption() == QStringLiteral("Can't find a ZELT") + kVersion; }, 15000));
+    int lost = 0;
+    for (const QByteArray& line : f().Memo1->lines())
+        lost += line.startsWith("// Port lost") ? 1 : 0;
+    EXPECT_EQ(lost, 1);
+    EXPECT_TRUE(dialogs_.messages.isEmpty()) << dialogs_.messages.join(QLatin1Char('|')).toStdString();
+}
+
+TEST_F(ConnectE2E, SilentLoggerLeavesDiscoveryRunning)
+{
+    ASSERT_TRUE(waitFor([&] { return linkedAndIdle(); }, 15000));
+    f().silentLoggerMs = 1500;
+    sim_.setSilence(sim::Silence::NoEndMark);
+    f().Button30->click();  // a download whose end mark never comes
+    ASSERT_EQ(f().Timer1->interval(), 0);
+    ASSERT_TRUE(waitFor([&] { return f().Timer1->interval() != 0; }, 15000)) << "the tick stayed stopped";
+    // What arrived is decoded and kept, and the log says the download is incomplete.
+    EXPECT_EQ(f().downloadActive, 0);
+    EXPECT_TRUE(f().Memo1->isVisibleTo(&f()));
+    EXPECT_TRUE(memoHas("// Download incomplete"));
+    EXPECT_GT(f().Memo1->count(), 100);
+    // With the tick running again, an unplug is noticed.
+    sim_.unplug();
+    EXPECT_TRUE(waitFor([&] { return f().caption() == QStringLiteral("Can't find a ZELT") + kVersion; }, 15000));
+}
+
+}  // namespace
