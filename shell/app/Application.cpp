@@ -10,6 +10,7 @@
 #include "platform/PortDirectory.h"
 #include "platform/SystemRegistry.h"
 #include "settings/TForm3.h"
+#include "settings/WindowSize.h"
 #include "shell/TForm1.h"
 
 #include <QGuiApplication>
@@ -68,6 +69,7 @@ Application::Application(const Options& options) : owned_(std::make_unique<Owned
         owned_->dialogs->setParent(form1_.get());
     new Dispatcher(*form1_);
     new DownloadFeature(*form1_);
+    new WindowSizeFeature(*form1_);
     form2_ = std::make_unique<TForm2>();
     form3_ = std::make_unique<TForm3>(form1_->Label18->text());
     form4_ = std::make_unique<TForm4>();

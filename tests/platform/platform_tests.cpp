@@ -63,3 +63,56 @@ TEST(Dialogs, FiltersOfferBothCases)
 }
 
 }  // namespace
+
+#include "platform/SystemRegistry.h"
+#include "shell/PortSearch.h"
+
+namespace {
+
+// The registry view of this system: serial devices answer the three keys.
+TEST(SystemRegistry, DevicesAnswerTheThreeKeys)
+{
+    const auto device = [](int com, const char* driver, const char* vid, const char* pid, bool registered) {
+        SerialDeviceInfo d;
+        d.comNumber = com;
+        d.comName = QStringLiteral("COM%1").arg(com);
+        d.devicePath = QStringLiteral("/dev/x%1").arg(com);
+        d.driver = QString::fromLatin1(driver);
+        d.vendorId = QString::fromLatin1(vid);
+        d.productId = QString::fromLatin1(pid);
+        d.registered = registered;
+        return d;
+    };
+    std::vector<SerialDeviceInfo> devices = {device(1, "ftdi_sio", "0403", "6001", false),
+                                             device(3, "ftdi_sio", "0FE3", "6002", false),
+                                             device(101, "cdc_acm", "2341", "0043", false)};
+    SystemRegistry registry([&] { return devices; });
+
+    const auto comm = registry.readKey(QString::fromLatin1(zelt::kSerialCommKey));
+    ASSERT_TRUE(comm.has_value());
+    ASSERT_EQ(comm->size(), 3u);
+    EXPECT_EQ((*comm)[0].name, QStringLiteral("\\Device\\VCP0"));
+    EXPECT_EQ((*comm)[0].data, QStringLiteral("COM1"));
+    EXPECT_EQ((*comm)[1].name, QStringLiteral("\\Device\\VCP1"));
+    EXPECT_EQ((*comm)[2].name, QStringLiteral("\\Device\\Serial0"));  // not a virtual COM port
+
+    const auto logger = registry.readKey(QString::fromLatin1(zelt::kLoggerAdapterKey));
+    ASSERT_TRUE(logger.has_value());
+    EXPECT_EQ(logger->at(0).name, QStringLiteral("FriendlyName"));
+    EXPECT_EQ(zelt::portNameFromFriendlyName(logger->at(0).data), QStringLiteral("COM3"));
+    const auto generic = registry.readKey(QString::fromLatin1(zelt::kGenericAdapterKey));
+    ASSERT_TRUE(generic.has_value());
+    EXPECT_EQ(generic->at(0).data, QStringLiteral("COM1"));
+
+    // Only the simulator, registered: it is the logger's adapter.
+    devices = {device(9, "simulated", "", "", true)};
+    EXPECT_EQ(registry.readKey(QString::fromLatin1(zelt::kSerialCommKey))->at(0).name, QStringLiteral("\\Device\\VCP0"));
+    EXPECT_TRUE(registry.readKey(QString::fromLatin1(zelt::kLoggerAdapterKey)).has_value());
+    EXPECT_FALSE(registry.readKey(QString::fromLatin1(zelt::kGenericAdapterKey)).has_value());
+
+    devices.clear();  // no serial port at all: the key is missing
+    EXPECT_FALSE(registry.readKey(QString::fromLatin1(zelt::kSerialCommKey)).has_value());
+    EXPECT_FALSE(registry.readKey(QStringLiteral("SOFTWARE\\Other")).has_value());
+}
+
+}  // namespace

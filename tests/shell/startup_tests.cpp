@@ -202,6 +202,19 @@ TEST(Startup, MainWindowControlsExistWithCaptions)
         EXPECT_TRUE(enlarged.contains(w->geometry())) << w->objectName().toStdString();
 }
 
+TEST(Startup, ArrowLabelEnlargesAndRestoresTheWindow)
+{
+    AppFixture fx;
+    TForm1& f = fx.start();
+    const int compact = f.height();
+    QTest::mouseClick(f.Label20, Qt::LeftButton);
+    EXPECT_EQ(f.height(), compact + 160);
+    EXPECT_EQ(f.Label20->text(), QStringLiteral("↑"));
+    QTest::mouseClick(f.Label20, Qt::LeftButton);
+    EXPECT_EQ(f.height(), compact);
+    EXPECT_EQ(f.Label20->text(), QStringLiteral("↓"));
+}
+
 TEST(Startup, OtherWindowsCarryTheirControls)
 {
     AppFixture fx;
