@@ -90,10 +90,8 @@ void DownloadFeature::decodingPass()
         },
         std::string_view(yearText.constData(), static_cast<size_t>(yearText.size())), f_.fastSampling != 0,
         [this, count](int handled) {
-            // The bar counts down as the records are decoded.
-            const int remaining = count + 2 - handled;
-            if (remaining % 100 == 0)
-                f_.ProgressBar1->setValue(remaining);
+            // Every 100 records the bar shows how many are left.
+            f_.ProgressBar1->setValue(count + 2 - handled);
         });
 
     std::vector<QByteArray> lines;

@@ -29,10 +29,14 @@ InstanceGuard::~InstanceGuard()
 #else
 InstanceGuard::InstanceGuard(const QString& name)
 {
+    // The user's runtime directory, or a per-user name in /tmp so that one
+    // user's lock never keeps another user out.
     const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-    const QString dir = runtime && *runtime ? QString::fromLocal8Bit(runtime) : QStringLiteral("/tmp");
-    const QByteArray path = (dir + QLatin1Char('/') + name + QStringLiteral(".lock")).toLocal8Bit();
-    fd_ = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    const QString path = runtime && *runtime
+                             ? QString::fromLocal8Bit(runtime) + QLatin1Char('/') + name + QStringLiteral(".lock")
+                             : QStringLiteral("/tmp/%1-%2.lock").arg(name).arg(getuid());
+    const QByteArray file = path.toLocal8Bit();
+    fd_ = ::open(file.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
     if (fd_ < 0)
         return;
     acquired_ = ::flock(fd_, LOCK_EX | LOCK_NB) == 0;
