@@ -9,7 +9,6 @@ namespace zelt {
 class TForm1;
 
 class DownloadFeature : public QObject {
-    Q_OBJECT
 public:
     // Joins the transfer and file buttons of the main window, and the
     // decoding pass to the closing end mark of a download.

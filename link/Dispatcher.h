@@ -12,7 +12,6 @@ class TForm1;
 class ReportLine;
 
 class Dispatcher : public QObject {
-    Q_OBJECT
 public:
     // Installs itself as the port's bytes-waiting notification.
     explicit Dispatcher(TForm1& form);

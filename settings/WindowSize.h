@@ -8,7 +8,6 @@ class TForm1;
 // The label that switches the main window between its compact height and
 // the compact height plus 160 pixels.
 class WindowSizeFeature : public QObject {
-    Q_OBJECT
 public:
     explicit WindowSizeFeature(TForm1& form);
     void Label20Click();
