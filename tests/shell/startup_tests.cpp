@@ -186,8 +186,9 @@ TEST(Startup, MainWindowControlsExistWithCaptions)
     for (const ControlSpec& c : kMainControls) {
         auto* w = f.findChild<QWidget*>(QString::fromLatin1(c.name));
         ASSERT_NE(w, nullptr) << c.name;
-        if (c.text)
+        if (c.text) {
             EXPECT_EQ(textOf(w), QString::fromUtf8(c.text)) << c.name;
+        }
         EXPECT_EQ(w->isVisible(), c.visible) << c.name;
     }
     // The compact view shows the status picture, identity, memo and the three buttons.
