@@ -116,3 +116,48 @@ TEST(SystemRegistry, DevicesAnswerTheThreeKeys)
 }
 
 }  // namespace
+
+#include "platform/PortDirectory.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTimer>
+
+namespace {
+
+// Where Linux has no device manager the button lists the serial devices.
+TEST(SystemRegistry, DeviceListShowsPathDriverAndIdentity)
+{
+    QTemporaryDir ports;
+    QTemporaryDir devices;
+    qputenv("ZELT_PORT_DIR", ports.path().toLocal8Bit());
+    const QString fake = devices.filePath(QStringLiteral("pts-stand-in"));
+    QFile(fake).open(QIODevice::WriteOnly);
+    ASSERT_TRUE(registerPort(55, fake.toStdString()));
+
+    QStringList rows;
+    QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        if (!dialog)
+            return;
+        if (auto* table = dialog->findChild<QTableWidget*>()) {
+            for (int r = 0; r < table->rowCount(); ++r) {
+                QStringList cells;
+                for (int c = 0; c < table->columnCount(); ++c)
+                    cells << (table->item(r, c) ? table->item(r, c)->text() : QString());
+                rows << cells.join(QLatin1Char('|'));
+            }
+        }
+        dialog->accept();
+    });
+    showSerialDevices(nullptr);
+    unregisterPort(55);
+    qunsetenv("ZELT_PORT_DIR");
+    EXPECT_TRUE(std::any_of(rows.begin(), rows.end(), [&](const QString& row) {
+        return row.startsWith(QStringLiteral("COM55|%1|simulated").arg(fake));
+    })) << rows.join(QLatin1Char('\n')).toStdString();
+}
+
+}  // namespace
