@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -43,6 +44,7 @@ void DownloadFeature::startTransfer(Transfer kind)
 {
     if (!f_.loggerReady)
         return;
+    const int tickInterval = f_.Timer1->interval();
     f_.Timer1->setInterval(0);
     f_.Memo1->clear();
     f_.Memo1->hide();
@@ -66,11 +68,21 @@ void DownloadFeature::startTransfer(Transfer kind)
 
     f_.lineLength = 0;
     f_.lineBuffer[0] = '\0';
-    if (!f_.ApdComPort1->Open())
-        f_.ApdComPort1->setOpen(true);
-    f_.ApdComPort1->FlushInBuffer();
     const char* command = kind == Transfer::Get ? "D" : kind == Transfer::Enquire ? "C" : "G";
-    f_.ApdComPort1->PutString(command);
+    try {
+        if (!f_.ApdComPort1->Open())
+            f_.ApdComPort1->setOpen(true);
+        f_.ApdComPort1->FlushInBuffer();
+        f_.ApdComPort1->PutString(command);
+    } catch (...) {
+        // No download starts (the port is busy or gone): the window comes back
+        // as it was and the tick runs on; the error boundary shows the reason.
+        f_.ProgressBar1->hide();
+        f_.resize(f_.width(), f_.savedWindowHeight);
+        f_.Memo1->show();
+        f_.Timer1->setInterval(tickInterval);
+        throw;
+    }
     f_.downloadActive = 1;
     if (kind == Transfer::Get || kind == Transfer::Enquire)
         f_.currentFileName = f_.ComboBox5->currentText() + f_.Label18->text();
@@ -80,33 +92,34 @@ void DownloadFeature::startTransfer(Transfer kind)
 void DownloadFeature::decodingPass()
 {
     f_.downloadActive = 0;
-    const int count = f_.recordCount;
+    // Only stored records are read: a count left by a line that merely looked
+    // like the logger's count report must not take the pass past the table.
+    const int count = std::clamp(f_.recordCount, 0, static_cast<int>(f_.recordLines.size()));
     const QByteArray yearText = toCp932(f_.Label15->text());
-    records::PassResult pass = records::decodePass(
+    // The decoded lines go straight behind the memo's lines (the headers and
+    // what was listed during the download), each made once, in its final form.
+    std::vector<QByteArray> all = f_.Memo1->lines();
+    all.reserve(all.size() + static_cast<size_t>(count));
+    records::PassResult pass = records::decodePassInto(
         count,
         [this](int i) {
             const QByteArray& raw = f_.recordLines[static_cast<size_t>(i)];
             return std::string_view(raw.constData(), static_cast<size_t>(raw.size()));
         },
         std::string_view(yearText.constData(), static_cast<size_t>(yearText.size())), f_.fastSampling != 0,
+        [&all](std::string_view line) { all.emplace_back(line.data(), static_cast<qsizetype>(line.size())); },
         [this, count](int handled) {
             // Every 100 records the bar shows how many are left.
             f_.ProgressBar1->setValue(count + 2 - handled);
         });
 
-    std::vector<QByteArray> lines;
-    lines.reserve(pass.lines.size());
-    for (const std::string& line : pass.lines)
-        lines.emplace_back(line.data(), static_cast<qsizetype>(line.size()));
     // The last decoded line stays in the line buffer, where the end mark shows it.
-    if (!lines.empty()) {
-        const QByteArray& last = lines.back();
+    if (count > 0) {
+        const QByteArray& last = all.back();
         const int n = std::min<int>(static_cast<int>(last.size()), kLineBufferSize - 1);
         std::memcpy(f_.lineBuffer, last.constData(), static_cast<size_t>(n));
         f_.lineBuffer[n] = '\0';
     }
-    std::vector<QByteArray> all = f_.Memo1->lines();
-    all.insert(all.end(), std::make_move_iterator(lines.begin()), std::make_move_iterator(lines.end()));
     f_.Memo1->setLines(std::move(all));
     f_.decodedCount = count;
 

@@ -134,14 +134,16 @@ RecordStatus decodeRecord(std::string_view raw, bool fastSampling, DecoderState&
     const int b2 = recordByte(raw, 2);
     const int b3 = recordByte(raw, 3);
 
-    // Cycle counter: two bits on the record; once it comes round from 3 to 0
-    // the rest of the pass counts 4..7 so later days still sort after.
+    // Cycle counter: two bits on the record. Each time it comes round from 3
+    // to 0 the rest of the pass counts four higher (4..7, then 8..11, ...), so
+    // later days still sort after: a full memory at one record a minute spans
+    // 50 days, and the counter comes round a dozen times.
     st.prevMonth = st.month;
-    const int prevCycle = st.cycle;
+    const int prevRawCycle = st.cycle & 0x3;
     const int rawCycle = (b0 >> 2) & 0x3;
-    if (rawCycle == 0 && prevCycle == 3)
-        st.cycleWrap = 4;
-    st.cycle = rawCycle | st.cycleWrap;
+    if (rawCycle == 0 && prevRawCycle == 3)
+        st.cycleWrap += 4;
+    st.cycle = rawCycle + st.cycleWrap;
 
     const int month = b0 >> 4;
     const int day = (b0 & 0x3) * 8 + (b1 >> 5);
@@ -168,7 +170,7 @@ RecordStatus decodeRecord(std::string_view raw, bool fastSampling, DecoderState&
 
     st.prevTimeKey = st.timeKey;
     st.prevDateKey = st.dateKey;
-    st.dateKey = st.cycle * 10000 + month * 100 + day;
+    st.dateKey = st.cycle * 10000LL + month * 100 + day;
     st.timeKey = hour * 10000000LL + minute * 100000LL + second * 1000LL + hundredths * 10LL
                  + thousandths;
 
@@ -222,11 +224,12 @@ RecordStatus decodeRecord(std::string_view raw, bool fastSampling, DecoderState&
     return st.irregular ? RecordStatus::Irregular : RecordStatus::Ok;
 }
 
-PassResult decodePass(int count, const std::function<std::string_view(int)>& rawAt, std::string_view yearText,
-                      bool fastSampling, const std::function<void(int)>& progress)
+PassResult decodePassInto(int count, const std::function<std::string_view(int)>& rawAt,
+                          std::string_view yearText, bool fastSampling,
+                          const std::function<void(std::string_view line)>& take,
+                          const std::function<void(int)>& progress)
 {
     PassResult result;
-    result.lines.reserve(static_cast<std::size_t>(count > 0 ? count : 0) + 16);
     DecoderState st;
     st.reset(leadingYear(yearText));
     std::string line;
@@ -236,18 +239,30 @@ PassResult decodePass(int count, const std::function<std::string_view(int)>& raw
             ++result.badRecords;
             break;
         case RecordStatus::Irregular:
-            result.lines.emplace_back(kIrregularMarker);
+            take(kIrregularMarker);
             ++result.records;
             break;
         case RecordStatus::Ok:
             ++result.records;
             break;
         }
-        result.lines.push_back(line);
+        take(line);
         if (progress && (i + 1) % 100 == 0)
             progress(i + 1);
     }
     result.irregular = st.irregular;
+    return result;
+}
+
+PassResult decodePass(int count, const std::function<std::string_view(int)>& rawAt, std::string_view yearText,
+                      bool fastSampling, const std::function<void(int)>& progress)
+{
+    std::vector<std::string> lines;
+    lines.reserve(static_cast<std::size_t>(count > 0 ? count : 0) + 16);
+    PassResult result = decodePassInto(
+        count, rawAt, yearText, fastSampling, [&lines](std::string_view line) { lines.emplace_back(line); },
+        progress);
+    result.lines = std::move(lines);
     return result;
 }
 

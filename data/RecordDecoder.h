@@ -22,10 +22,10 @@ struct DecoderState {
     int year = 0;        // grows by one each time the month goes back (Dec -> Jan)
     int month = 0;       // month of the last decoded record, 0 before the first
     int prevMonth = 0;   // month of the record before that
-    int cycle = 0;       // cycle counter of the last record, wrap included
-    int cycleWrap = 0;   // 0, or 4 once the counter has come round from 3 to 0
-    int dateKey = 0;     // cycle*10000 + month*100 + day
-    int prevDateKey = 0;
+    int cycle = 0;       // cycle counter of the last record, wraps included
+    int cycleWrap = 0;   // 4 for every time the counter has come round from 3 to 0
+    long long dateKey = 0;  // cycle*10000 + month*100 + day
+    long long prevDateKey = 0;
     long long timeKey = 0;  // hour*10^7 + minute*10^5 + second*1000 + hundredths*10 + thousandths
     long long prevTimeKey = 0;
     bool irregular = false;  // set by the first irregular record, kept for the pass
@@ -75,5 +75,13 @@ PassResult decodePass(int count, const std::function<std::string_view(int)>& raw
                       bool fastSampling, const std::function<void(int)>& progress = {});
 PassResult decodePass(const std::vector<std::string>& raw, std::string_view yearText,
                       bool fastSampling, const std::function<void(int)>& progress = {});
+// The same pass handing each line to `take` as soon as it is made (the view
+// lasts until `take` returns), so that a caller keeping the lines in its own
+// form never holds a second copy of the recording. `lines` of the result
+// stays empty.
+PassResult decodePassInto(int count, const std::function<std::string_view(int)>& rawAt,
+                          std::string_view yearText, bool fastSampling,
+                          const std::function<void(std::string_view line)>& take,
+                          const std::function<void(int)>& progress = {});
 
 }  // namespace zelt::records
