@@ -87,6 +87,7 @@ void DownloadFeature::startTransfer(Transfer kind)
     if (kind == Transfer::Get || kind == Transfer::Enquire)
         f_.currentFileName = f_.ComboBox5->currentText() + f_.Label18->text();
     f_.recordCount = 0;
+    f_.recordLines.clear();
 }
 
 void DownloadFeature::decodingPass()
@@ -94,20 +95,18 @@ void DownloadFeature::decodingPass()
     f_.downloadActive = 0;
     // Only stored records are read: a count left by a line that merely looked
     // like the logger's count report must not take the pass past the table.
-    const int count = std::clamp(f_.recordCount, 0, static_cast<int>(f_.recordLines.size()));
+    const int count = std::clamp(f_.recordCount, 0, f_.recordLines.size());
     const QByteArray yearText = toCp932(f_.Label15->text());
     // The decoded lines go straight behind the memo's lines (the headers and
     // what was listed during the download), each made once, in its final form.
-    std::vector<QByteArray> all = f_.Memo1->lines();
-    all.reserve(all.size() + static_cast<size_t>(count));
     records::PassResult pass = records::decodePassInto(
         count,
         [this](int i) {
-            const QByteArray& raw = f_.recordLines[static_cast<size_t>(i)];
-            return std::string_view(raw.constData(), static_cast<size_t>(raw.size()));
+            const QByteArrayView raw = f_.recordLines.view(i);
+            return std::string_view(raw.data(), static_cast<size_t>(raw.size()));
         },
         std::string_view(yearText.constData(), static_cast<size_t>(yearText.size())), f_.fastSampling != 0,
-        [&all](std::string_view line) { all.emplace_back(line.data(), static_cast<qsizetype>(line.size())); },
+        [this](std::string_view line) { f_.Memo1->addLine(QByteArrayView(line.data(), static_cast<qsizetype>(line.size()))); },
         [this, count](int handled) {
             // Every 100 records the bar shows how many are left.
             f_.ProgressBar1->setValue(count + 2 - handled);
@@ -115,12 +114,11 @@ void DownloadFeature::decodingPass()
 
     // The last decoded line stays in the line buffer, where the end mark shows it.
     if (count > 0) {
-        const QByteArray& last = all.back();
+        const QByteArrayView last = f_.Memo1->store().view(f_.Memo1->count() - 1);
         const int n = std::min<int>(static_cast<int>(last.size()), kLineBufferSize - 1);
-        std::memcpy(f_.lineBuffer, last.constData(), static_cast<size_t>(n));
+        std::memcpy(f_.lineBuffer, last.data(), static_cast<size_t>(n));
         f_.lineBuffer[n] = '\0';
     }
-    f_.Memo1->setLines(std::move(all));
     f_.decodedCount = count;
 
     if (pass.irregular)

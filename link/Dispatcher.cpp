@@ -112,12 +112,8 @@ void Dispatcher::completeLine()
     }
     const ReportLine line(f_.lineBuffer, f_.lineLength);
     if (f_.downloadActive && f_.lineLength > 3) {
-        const QByteArray record(f_.lineBuffer, f_.lineLength);
-        // Records beyond the table's size are kept too: none is lost.
-        if (f_.recordCount < static_cast<int>(f_.recordLines.size()))
-            f_.recordLines[static_cast<size_t>(f_.recordCount)] = record;
-        else
-            f_.recordLines.push_back(record);
+        // Records beyond the logger's capacity are kept too: none is lost.
+        f_.recordLines.set(f_.recordCount, QByteArrayView(f_.lineBuffer, f_.lineLength));
         ++f_.recordCount;
         f_.ProgressBar1->setValue(f_.recordCount);
     } else if (f_.lineLength > 1) {
@@ -182,6 +178,10 @@ void Dispatcher::applyReport(const ReportLine& L)
             return;
         const CountField field = countField(L);
         f_.Label13->setText(latin(field.number));
+        // During a download the count is the number of records stored so
+        // far; a line that only looks like the count report must not move it.
+        if (f_.downloadActive)
+            return;
         f_.recordCount = leadingInteger(field.number);
         f_.Label39->setText(latin(field.rest));
         if (f_.recordCount < 0) {

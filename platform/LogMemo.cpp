@@ -3,6 +3,7 @@
 #include "platform/Cp932.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QFontDatabase>
 #include <QSaveFile>
 #include <QScrollBar>
@@ -18,20 +19,14 @@ int ByteLineModel::rowCount(const QModelIndex& parent) const
 
 QVariant ByteLineModel::data(const QModelIndex& index, int role) const
 {
-    if (role != Qt::DisplayRole || !index.isValid() || index.row() >= static_cast<int>(lines_.size()))
+    if (role != Qt::DisplayRole || !index.isValid() || index.row() >= lines_.size())
         return {};
-    return fromCp932(lines_[static_cast<size_t>(index.row())]);
+    return fromCp932(lines_.at(index.row()));
 }
 
-void ByteLineModel::append(const QByteArray& line)
+void ByteLineModel::append(QByteArrayView line)
 {
-    lines_.push_back(line);
-    scheduleFlush();
-}
-
-void ByteLineModel::append(std::vector<QByteArray>&& more)
-{
-    lines_.insert(lines_.end(), std::make_move_iterator(more.begin()), std::make_move_iterator(more.end()));
+    lines_.append(line);
     scheduleFlush();
 }
 
@@ -43,11 +38,11 @@ void ByteLineModel::clear()
     endResetModel();
 }
 
-void ByteLineModel::setLines(std::vector<QByteArray> lines)
+void ByteLineModel::setLines(ByteLines lines)
 {
     beginResetModel();
     lines_ = std::move(lines);
-    reported_ = static_cast<int>(lines_.size());
+    reported_ = lines_.size();
     endResetModel();
 }
 
@@ -62,7 +57,7 @@ void ByteLineModel::scheduleFlush()
 void ByteLineModel::flush()
 {
     flushQueued_ = false;
-    const int total = static_cast<int>(lines_.size());
+    const int total = lines_.size();
     if (total <= reported_)
         return;
     beginInsertRows(QModelIndex(), reported_, total - 1);
@@ -87,64 +82,73 @@ LogMemo::LogMemo(QWidget* parent) : QListView(parent), model_(new ByteLineModel(
     });
 }
 
-void LogMemo::addLine(const QByteArray& bytes) { model_->append(bytes); }
+void LogMemo::addLine(QByteArrayView bytes) { model_->append(bytes); }
 void LogMemo::addLine(const QString& text) { model_->append(toCp932(text)); }
 void LogMemo::clear() { model_->clear(); }
-void LogMemo::setLines(std::vector<QByteArray> lines) { model_->setLines(std::move(lines)); }
 QString LogMemo::lineText(int i) const { return fromCp932(line(i)); }
 
 void LogMemo::saveToFile(const QString& path) const
 {
     QSaveFile file(path);
+    const auto fail = [&] {
+        return FileError(QStringLiteral("Cannot write %1: %2").arg(path, file.errorString()).toStdString());
+    };
     if (!file.open(QIODevice::WriteOnly))
-        throw FileError(QStringLiteral("Cannot write %1: %2").arg(path, file.errorString()).toStdString());
-    const QByteArray content = joinLinesCrLf(lines());
-    if (file.write(content) != content.size() || !file.commit())
-        throw FileError(QStringLiteral("Cannot write %1: %2").arg(path, file.errorString()).toStdString());
+        throw fail();
+    // Written in pieces of about 64 KiB: no second copy of the whole data set.
+    const ByteLines& lines = store();
+    QByteArray chunk;
+    chunk.reserve(64 * 1024 + 256);
+    for (int i = 0; i < lines.size(); ++i) {
+        chunk.append(lines.view(i));
+        chunk.append("\r\n", 2);
+        if (chunk.size() >= 64 * 1024) {
+            if (file.write(chunk) != chunk.size())
+                throw fail();
+            chunk.clear();
+        }
+    }
+    if ((!chunk.isEmpty() && file.write(chunk) != chunk.size()) || !file.commit())
+        throw fail();
 }
 
 void LogMemo::loadFromFile(const QString& path)
 {
     QFile file(path);
+    const auto fail = [&](const QString& reason) {
+        return FileError(QStringLiteral("Cannot read %1: %2").arg(path, reason).toStdString());
+    };
+    if (QFileInfo(path).isDir())
+        throw fail(QStringLiteral("it is a folder"));
     if (!file.open(QIODevice::ReadOnly))
-        throw FileError(QStringLiteral("Cannot read %1: %2").arg(path, file.errorString()).toStdString());
-    const QByteArray content = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        throw FileError(QStringLiteral("Cannot read %1: %2").arg(path, file.errorString()).toStdString());
-    setLines(splitLines(content));
+        throw fail(file.errorString());
+    QByteArray chunk(64 * 1024, Qt::Uninitialized);
+    qint64 n = file.read(chunk.data(), chunk.size());
+    if (n < 0)
+        throw fail(file.errorString());
+    // The file opens and reads: the present lines make room for its lines
+    // before the rest is read, so a large data set is never held twice.
+    // The file is split while it is read, so its text is not held twice either.
+    model_->clear();
+    ByteLines lines;
+    LineSplitter splitter(lines);
+    while (n > 0) {
+        splitter.feed(QByteArrayView(chunk.constData(), n));
+        n = file.read(chunk.data(), chunk.size());
+    }
+    splitter.finish();
+    setLines(std::move(lines));
+    if (n < 0)  // a device error in mid-file: what was read is shown, and the error
+        throw fail(file.errorString());
 }
 
 std::vector<QByteArray> splitLines(const QByteArray& content)
 {
-    std::vector<QByteArray> lines;
-    const char* p = content.constData();
-    const int n = content.size();
-    int start = 0;
-    for (int i = 0; i < n; ++i) {
-        if (p[i] != '\r' && p[i] != '\n')
-            continue;
-        lines.emplace_back(p + start, i - start);
-        if (p[i] == '\r' && i + 1 < n && p[i + 1] == '\n')
-            ++i;
-        start = i + 1;
-    }
-    if (start < n)
-        lines.emplace_back(p + start, n - start);
-    return lines;
-}
-
-QByteArray joinLinesCrLf(const std::vector<QByteArray>& lines)
-{
-    qsizetype total = 0;
-    for (const QByteArray& l : lines)
-        total += l.size() + 2;
-    QByteArray out;
-    out.reserve(total);
-    for (const QByteArray& l : lines) {
-        out.append(l);
-        out.append("\r\n", 2);
-    }
-    return out;
+    ByteLines lines;
+    LineSplitter splitter(lines);
+    splitter.feed(content);
+    splitter.finish();
+    return lines.toVector();
 }
 
 }  // namespace zelt

@@ -6,6 +6,8 @@
 // byte that marks an irregular record); text is decoded only for display.
 // Appends are collected and announced to the view once per event-loop turn,
 // so 72,000 lines appear at once instead of one repaint per line.
+#include "platform/ByteLines.h"
+
 #include <QAbstractListModel>
 #include <QByteArray>
 #include <QListView>
@@ -29,11 +31,10 @@ public:
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     QVariant data(const QModelIndex& index, int role) const override;
 
-    const std::vector<QByteArray>& lines() const { return lines_; }
-    void append(const QByteArray& line);
-    void append(std::vector<QByteArray>&& more);
+    const ByteLines& lines() const { return lines_; }
+    void append(QByteArrayView line);
     void clear();
-    void setLines(std::vector<QByteArray> lines);
+    void setLines(ByteLines lines);
 
     // Announces lines appended since the last announcement to the views.
     void flush();
@@ -41,7 +42,7 @@ public:
 private:
     void scheduleFlush();
 
-    std::vector<QByteArray> lines_;
+    ByteLines lines_;
     int reported_ = 0;
     bool flushQueued_ = false;
 };
@@ -51,14 +52,19 @@ class LogMemo : public QListView {
 public:
     explicit LogMemo(QWidget* parent = nullptr);
 
-    void addLine(const QByteArray& bytes);
+    void addLine(QByteArrayView bytes);
+    void addLine(const QByteArray& bytes) { addLine(QByteArrayView(bytes)); }
     void addLine(const QString& text);  // encoded as CP932
     void addLine(const char* text) { addLine(QString::fromUtf8(text)); }
     void clear();
-    int count() const { return static_cast<int>(model_->lines().size()); }
-    const QByteArray& line(int i) const { return model_->lines().at(static_cast<size_t>(i)); }
-    const std::vector<QByteArray>& lines() const { return model_->lines(); }
-    void setLines(std::vector<QByteArray> lines);
+    int count() const { return model_->lines().size(); }
+    QByteArray line(int i) const { return model_->lines().at(i); }
+    // The lines themselves, without copying.
+    const ByteLines& store() const { return model_->lines(); }
+    // A copy of the lines, for the few places that want a list of arrays.
+    std::vector<QByteArray> lines() const { return model_->lines().toVector(); }
+    void setLines(const std::vector<QByteArray>& lines) { model_->setLines(ByteLines::fromVector(lines)); }
+    void setLines(ByteLines lines) { model_->setLines(std::move(lines)); }
     QString lineText(int i) const;  // decoded for display and comparisons
 
     // Writes every line followed by CR LF, as they stand, replacing the file.
@@ -67,7 +73,9 @@ public:
     void saveToFile(const QString& path) const;
     // Replaces the lines with the file's lines (a line ends at CR, LF or
     // CR LF). Throws FileError and keeps the present lines when the file
-    // cannot be read.
+    // cannot be opened or read; the present lines are let go once the file
+    // has been read from, so only a device failing in mid-file leaves the
+    // part read so far (and the error).
     void loadFromFile(const QString& path);
 
     ByteLineModel* byteModel() const { return model_; }
@@ -79,7 +87,5 @@ private:
 // Splits file content into lines ending at CR, LF or CR LF; the text after the
 // last line end, if any, is a last line.
 std::vector<QByteArray> splitLines(const QByteArray& content);
-// Joins lines, each followed by CR LF.
-QByteArray joinLinesCrLf(const std::vector<QByteArray>& lines);
 
 }  // namespace zelt

@@ -4,6 +4,7 @@
 // Declared once, here; the main window owns it and every feature reads and
 // writes it directly. Flags are 32-bit integers holding 0 or 1; date-time
 // values are days as doubles (see platform/Clock.h).
+#include "platform/ByteLines.h"
 #include "shell/FixedText.h"
 
 #include <QByteArray>
@@ -70,8 +71,9 @@ struct SharedState {
     FixedText<12> loggerNumberText;
     std::int32_t loggerNumber = 0;
 
-    // Downloaded records (raw lines) and their count
-    std::vector<QByteArray> recordLines = std::vector<QByteArray>(kRecordCapacity);
+    // Downloaded records (raw lines, kept compactly) and their count. The
+    // logger holds up to kRecordCapacity records; more are kept all the same.
+    ByteLines recordLines;
     std::int32_t recordCount = 0;
     std::int32_t decodedCount = 0;
     double transferStartTime = 0;

@@ -43,11 +43,11 @@ double ms(const QElapsedTimer& t) { return t.nsecsElapsed() / 1e6; }
 
 // A fingerprint of lines (FNV-1a over the bytes and the line ends), so that
 // the lines before and after a round trip compare without keeping a copy.
-unsigned long long fingerprint(const std::vector<QByteArray>& lines)
+unsigned long long fingerprint(const zelt::ByteLines& lines)
 {
     unsigned long long h = 1469598103934665603ULL;
-    for (const QByteArray& line : lines) {
-        for (const char c : line)
+    for (int i = 0; i < lines.size(); ++i) {
+        for (const char c : lines.view(i))
             h = (h ^ static_cast<unsigned char>(c)) * 1099511628211ULL;
         h = (h ^ 0x100ULL) * 1099511628211ULL;
     }
@@ -91,7 +91,7 @@ int main(int argc, char** argv)
     const auto download = [&]() -> double {
         f.Button30->click();
         for (size_t i = 0; i < records.size(); ++i)
-            f.recordLines[i] = QByteArray(records[i].data(), static_cast<qsizetype>(records[i].size()));
+            f.recordLines.set(static_cast<int>(i), QByteArrayView(records[i].data(), static_cast<qsizetype>(records[i].size())));
         f.recordCount = static_cast<int>(records.size());
         port.takeWritten();
         if (storedRss < 0)
@@ -121,13 +121,13 @@ int main(int argc, char** argv)
     f.Memo1->saveToFile(path);
     const double saveMs = ms(t);
     const long long csvBytes = QFile(path).size();
-    const unsigned long long saved = fingerprint(f.Memo1->lines());
+    const unsigned long long saved = fingerprint(f.Memo1->store());
     const int savedCount = f.Memo1->count();
     t.restart();
     f.Memo1->loadFromFile(path);
     const double openMs = ms(t);
     QCoreApplication::processEvents();
-    if (f.Memo1->count() != savedCount || fingerprint(f.Memo1->lines()) != saved) {
+    if (f.Memo1->count() != savedCount || fingerprint(f.Memo1->store()) != saved) {
         std::printf("error: the opened file differs from the saved lines\n");
         return 1;
     }

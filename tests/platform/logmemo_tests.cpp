@@ -126,3 +126,63 @@ TEST(Cp932, JapaneseTextsEncodeAsShiftJis)
 }
 
 }  // namespace
+
+#include "platform/ByteLines.h"
+
+namespace {
+
+TEST(ByteLines, KeepsEveryLineExactlyShortAndLong)
+{
+    ByteLines lines;
+    std::vector<QByteArray> expected;
+    // Many short lines fill several blocks; long lines get their own.
+    for (int i = 0; i < 20000; ++i) {
+        QByteArray line = QByteArray::number(i) + QByteArray(i % 37, 'x');
+        if (i % 5000 == 1)
+            line = QByteArray(70000 + i, static_cast<char>('a' + i % 26));  // longer than a block
+        if (i % 7000 == 3)
+            line = QByteArray(20000, 'L');  // long, yet shorter than a block
+        if (i % 9000 == 5)
+            line.clear();
+        lines.append(line);
+        expected.push_back(line);
+    }
+    lines.append(QByteArray("\x81\x00\xFF", 3));
+    expected.push_back(QByteArray("\x81\x00\xFF", 3));
+    ASSERT_EQ(lines.size(), static_cast<int>(expected.size()));
+    EXPECT_EQ(lines.toVector(), expected);
+    EXPECT_EQ(lines.at(-1), QByteArray());
+    EXPECT_EQ(lines.at(lines.size()), QByteArray());
+
+    lines.set(2, "changed");
+    lines.set(lines.size() + 2, "after a gap");
+    EXPECT_EQ(lines.at(2), QByteArray("changed"));
+    EXPECT_EQ(lines.at(lines.size() - 2), QByteArray());
+    EXPECT_EQ(lines.back(), QByteArray("after a gap"));
+    EXPECT_EQ(ByteLines::fromVector(lines.toVector()), lines);
+    lines.clear();
+    EXPECT_TRUE(lines.empty());
+}
+
+TEST(ByteLines, SplitterJoinsLinesAcrossChunks)
+{
+    const QByteArray content("one\r\ntwo\rthree\nfour\r\n\r\nlast");
+    const std::vector<QByteArray> expected{"one", "two", "three", "four", "", "last"};
+    // Every way of cutting the text in two, and byte by byte.
+    for (int cut = 0; cut <= content.size(); ++cut) {
+        ByteLines lines;
+        LineSplitter splitter(lines);
+        splitter.feed(QByteArrayView(content).first(cut));
+        splitter.feed(QByteArrayView(content).sliced(cut));
+        splitter.finish();
+        EXPECT_EQ(lines.toVector(), expected) << "cut at " << cut;
+    }
+    ByteLines bytewise;
+    LineSplitter splitter(bytewise);
+    for (char c : content)
+        splitter.feed(QByteArrayView(&c, 1));
+    splitter.finish();
+    EXPECT_EQ(bytewise.toVector(), expected);
+}
+
+}  // namespace

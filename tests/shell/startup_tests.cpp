@@ -72,7 +72,8 @@ TEST(Startup, CompactViewAndInitialState)
     EXPECT_STREQ(f.intervalCodes.c_str(), "ABCDEJOT^abcdef");
     EXPECT_EQ(f.intervalIndex, 0);
     EXPECT_EQ(f.versionCaption, QStringLiteral("UPdater203.0Jun7th"));
-    EXPECT_EQ(static_cast<int>(f.recordLines.size()), kRecordCapacity);
+    EXPECT_EQ(f.recordLines.size(), 0);
+    EXPECT_EQ(f.recordCount, 0);
 
     // Threshold list: exactly 99 items, "00" .. "98".
     ASSERT_EQ(f.ComboBox1->count(), 99);
