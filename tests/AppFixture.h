@@ -2,6 +2,7 @@
 // The whole tool on test doubles: an in-memory port, a registry set up by
 // the test and scripted dialogs.
 #include "link/MemoryComPort.h"
+#include "platform/LogMemo.h"
 #include "platform/Dialogs.h"
 #include "platform/PortRegistry.h"
 #include "shell/PortSearch.h"
@@ -41,6 +42,31 @@ struct AppFixture {
     }
 
     TForm1& f() { return app->form1(); }
+};
+
+// The tool with its link up and the logger ready, as after a connect.
+struct LinkedTool : AppFixture {
+    TForm1* f = nullptr;
+
+    LinkedTool()
+    {
+        f = &start();
+        f->linkUp = 1;
+        f->loggerReady = 1;
+        port.takeWritten();
+    }
+
+    // The logger's bytes, in pieces of `chunk` bytes as the port hands them
+    // on; a closed port is opened for them, as during an exchange.
+    void send(const QByteArray& bytes, int chunk = 4096)
+    {
+        if (!port.Open())
+            port.setOpen(true);
+        for (qsizetype pos = 0; pos < bytes.size(); pos += chunk)
+            port.feed(bytes.mid(pos, chunk));
+    }
+
+    std::vector<QByteArray> memo() const { return f->Memo1->lines(); }
 };
 
 // Processes events until cond holds or the deadline passes.

@@ -4,6 +4,7 @@
 // into the real log memo (hidden, as during a download), saved and opened
 // again. Prints the times against the serial line (11,520 bytes/s), the
 // memory the data set costs and how the shown memo scrolls.
+#include "tests/AppFixture.h"
 #include "link/MemoryComPort.h"
 #include "platform/Dialogs.h"
 #include "platform/LogMemo.h"
@@ -67,16 +68,10 @@ int main(int argc, char** argv)
     for (const std::string& r : records)
         downloadBytes += static_cast<long long>(r.size()) + 2;
 
-    zelt::MemoryComPort port;
-    zelt::MemoryRegistry registry;
-    zelt::ScriptedDialogs dialogs;
-    zelt::Application::Options options;
-    options.port = &port;
-    options.registry = &registry;
-    options.dialogs = &dialogs;
-    options.screen = QSize(1280, 1024);
-    zelt::Application app(options);
-    zelt::TForm1& f = app.form1();
+    zelt::test::AppFixture fx;
+    zelt::TForm1& f = fx.start();
+    zelt::MemoryComPort& port = fx.port;
+    zelt::ScriptedDialogs& dialogs = fx.dialogs;
     f.show();
     QCoreApplication::processEvents();
     const long long idleRss = statusBytes("VmRSS");

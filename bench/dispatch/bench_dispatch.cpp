@@ -2,6 +2,7 @@
 // lines fed through the real dispatcher and its controls, in notifications
 // of 4096 bytes (the port's receive buffer), compared with the serial line's
 // rate of 11,520 bytes per second (115200 baud, 8N1).
+#include "tests/AppFixture.h"
 #include "link/MemoryComPort.h"
 #include "platform/Dialogs.h"
 #include "platform/PortRegistry.h"
@@ -17,15 +18,9 @@ int main(int argc, char** argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication qapp(argc, argv);
-    zelt::MemoryComPort port;
-    zelt::MemoryRegistry registry;
-    zelt::ScriptedDialogs dialogs;
-    zelt::Application::Options options;
-    options.port = &port;
-    options.registry = &registry;
-    options.dialogs = &dialogs;
-    zelt::Application app(options);
-    zelt::TForm1& f = app.form1();
+    zelt::test::AppFixture fx;
+    zelt::TForm1& f = fx.start();
+    zelt::MemoryComPort& port = fx.port;
     f.show();
 
     // 72,020 records of 21 characters with CR LF: the largest download.

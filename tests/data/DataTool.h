@@ -114,29 +114,15 @@ struct TestClock {
 
 // The tool with the link up and the logger ready, idle between exchanges:
 // start year 2024, 10 counts per G, range "02", logger ID "042".
-struct ReadyTool : AppFixture {
-    TForm1* f = nullptr;
-
+struct ReadyTool : LinkedTool {
     ReadyTool()
     {
-        f = &start();
-        f->linkUp = 1;
-        f->loggerReady = 1;
         f->Label15->setText(QStringLiteral("2024"));
         f->countsPerG = 10;
         f->ComboBox5->setEditText(QStringLiteral("02"));
         f->Label18->setText(QStringLiteral("042"));
         port.setOpen(false);
         port.takeWritten();
-    }
-
-    std::vector<QByteArray> memo() const { return f->Memo1->lines(); }
-
-    // The logger's answer, in pieces of `chunk` bytes as the port hands them on.
-    void send(const QByteArray& bytes, int chunk = 4096)
-    {
-        for (qsizetype pos = 0; pos < bytes.size(); pos += chunk)
-            port.feed(bytes.mid(pos, chunk));
     }
 };
 

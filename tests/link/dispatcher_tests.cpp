@@ -22,26 +22,6 @@ using namespace zelt::test;
 
 namespace {
 
-// A tool whose link is up, with the port open as during an exchange.
-struct LinkedTool : AppFixture {
-    TForm1* f = nullptr;
-    LinkedTool()
-    {
-        f = &start();
-        f->linkUp = 1;
-        f->loggerReady = 1;
-        port.setOpen(true);
-        port.takeWritten();
-    }
-    void send(const QByteArray& bytes)
-    {
-        if (!port.Open())
-            port.setOpen(true);
-        port.feed(bytes);
-    }
-    std::vector<QByteArray> memo() const { return f->Memo1->lines(); }
-};
-
 TEST(Framing, LineEndsAndSplitsGiveTheSameLines)
 {
     const std::vector<std::vector<QByteArray>> chunkings = {
