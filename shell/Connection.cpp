@@ -27,6 +27,7 @@ void TForm1::noLinkLook()
     Button32->hide();
     Button31->hide();
     Button45->hide();
+    simulatorNotice->hide();
 }
 
 void TForm1::Timer1Timer()
