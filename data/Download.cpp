@@ -44,7 +44,11 @@ void DownloadFeature::startTransfer(Transfer kind)
 {
     if (!f_.loggerReady)
         return;
-    const int tickInterval = f_.Timer1->interval();
+    // The port is opened first: when it cannot be (busy, gone), the error is
+    // shown and nothing has changed, the data set in the memo included.
+    if (!f_.ApdComPort1->Open())
+        f_.ApdComPort1->setOpen(true);
+
     f_.Timer1->setInterval(0);
     f_.Memo1->clear();
     f_.Memo1->hide();
@@ -68,21 +72,8 @@ void DownloadFeature::startTransfer(Transfer kind)
 
     f_.lineLength = 0;
     f_.lineBuffer[0] = '\0';
-    const char* command = kind == Transfer::Get ? "D" : kind == Transfer::Enquire ? "C" : "G";
-    try {
-        if (!f_.ApdComPort1->Open())
-            f_.ApdComPort1->setOpen(true);
-        f_.ApdComPort1->FlushInBuffer();
-        f_.ApdComPort1->PutString(command);
-    } catch (...) {
-        // No download starts (the port is busy or gone): the window comes back
-        // as it was and the tick runs on; the error boundary shows the reason.
-        f_.ProgressBar1->hide();
-        f_.resize(f_.width(), f_.savedWindowHeight);
-        f_.Memo1->show();
-        f_.Timer1->setInterval(tickInterval);
-        throw;
-    }
+    f_.ApdComPort1->FlushInBuffer();
+    f_.ApdComPort1->PutString(kind == Transfer::Get ? "D" : kind == Transfer::Enquire ? "C" : "G");
     f_.downloadActive = 1;
     if (kind == Transfer::Get || kind == Transfer::Enquire)
         f_.currentFileName = f_.ComboBox5->currentText() + f_.Label18->text();

@@ -164,8 +164,11 @@ TEST(TransferButtons, PortThatCannotBeOpenedLeavesNoDownloadBehind)
     const int height = f.height();
     const int interval = f.Timer1->interval();
     ASSERT_NE(interval, 0);
+    const std::vector<QByteArray> recording{"Start Year=2024 @1G=10", kColumns, "2024/06/24 09:00:01.000,  1,  0,  3, 21.3"};
+    f.Memo1->setLines(recording);  // a data set not saved yet
     t.port.failNextOpen(QStringLiteral("COM9 is in use by another program"));
     f.Button30->click();
+    EXPECT_EQ(t.memo(), recording);  // nothing of it is lost
 
     ASSERT_EQ(t.dialogs.messages.size(), 1);
     EXPECT_TRUE(t.dialogs.messages[0].contains(QStringLiteral("in use"))) << t.dialogs.messages[0].toStdString();
