@@ -42,7 +42,9 @@ DownloadFeature::DownloadFeature(TForm1& form) : QObject(&form), f_(form)
 
 void DownloadFeature::startTransfer(Transfer kind)
 {
-    if (!f_.loggerReady)
+    // Nothing to do without a ready logger, or while a capture or a
+    // firmware transfer has the line.
+    if (!f_.loggerReady || f_.onlineRow != 0 || f_.firmwareSending)
         return;
     // The port is opened first: when it cannot be (busy, gone), the error is
     // shown and nothing has changed, the data set in the memo included.

@@ -1,5 +1,7 @@
 #include "data/RecordDecoder.h"
 
+#include "data/Hex.h"
+
 #include <cstdio>
 
 namespace zelt::records {
@@ -30,18 +32,6 @@ bool isRecordDigit(char c)
     return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F');
 }
 
-// Hex digit of an optional field, either case; -1 if not one.
-int hexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
-}
-
 // Optional field of at most two hex digits at `pos`, cut by the end of the
 // line. Returns 0 when the line ends before `pos`, -1 when a character of
 // the field is not a hex digit.
@@ -52,7 +42,7 @@ int optionalField(std::string_view raw, std::size_t pos)
     const std::size_t end = raw.size() < pos + 2 ? raw.size() : pos + 2;
     int value = 0;
     for (std::size_t i = pos; i < end; ++i) {
-        const int d = hexValue(raw[i]);
+        const int d = hexDigitValue(raw[i]);
         if (d < 0)
             return -1;
         value = value * 16 + d;

@@ -41,12 +41,10 @@ Dispatcher::Dispatcher(TForm1& form) : QObject(&form), f_(form)
     };
 }
 
-void Dispatcher::setMarker(const char* text)
+void Dispatcher::setMarker(const QString& text)
 {
-    if (marker_ == text)
-        return;
-    marker_ = text;
-    f_.Label23->setText(QString::fromLatin1(text));
+    // The label ignores a text it already shows, so this costs little per byte.
+    f_.Label23->setText(text);
 }
 
 void Dispatcher::ApdComPort1TriggerAvail(quint16 count)
@@ -75,7 +73,7 @@ void Dispatcher::lineLoop()
 {
     ComPort& port = *f_.ApdComPort1;
     while (port.CharReady()) {
-        setMarker("1");
+        setMarker(QStringLiteral("1"));
         const char c = port.GetChar();
         switch (c) {
         case kEnq:
@@ -304,7 +302,7 @@ void Dispatcher::applyReport(const ReportLine& L)
 void Dispatcher::endMark()
 {
     f_.monitorStreamOpen = 0;
-    setMarker("3.5");
+    setMarker(QStringLiteral("3.5"));
     if (f_.connectReportPending == 1) {
         f_.connectReportPending = 0;
         f_.queuedCommand1 = "p";

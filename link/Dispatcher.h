@@ -26,10 +26,9 @@ private:
     void completeLine();
     void identificationLine();
     void endMark();
-    void setMarker(const char* text);
+    void setMarker(const QString& text);
 
     TForm1& f_;
-    const char* marker_ = nullptr;  // text last shown in the receive marker
 };
 
 }  // namespace zelt

@@ -33,7 +33,7 @@ void TForm1::noLinkLook()
 void TForm1::Timer1Timer()
 {
     // 1. Stop while the tick runs; remember the interval to restart with.
-    const int interval = Timer1->interval();
+    int interval = Timer1->interval();
     Timer1->setInterval(0);
     Edit9->setText(QString::number(interval));
 
@@ -68,8 +68,10 @@ void TForm1::Timer1Timer()
         autoConnectDone = 0;
         ApdComPort1->setOpen(false);
         loggerReady = 0;
-        if (monitorMode && hooks.monitorSwitchOff)
+        if (monitorMode && hooks.monitorSwitchOff) {
             hooks.monitorSwitchOff();
+            interval = Timer1->interval();  // the monitor's own rate ends with it
+        }
     } else {
         // 7. The port names of the virtual COM ports.
         setCaption(QStringLiteral("Serching ZELT") + versionCaption);
@@ -148,8 +150,10 @@ void TForm1::Timer1Timer()
             ApdComPort1->setOpen(false);
             autoConnectDone = 0;
             if (monitorMode) {
-                if (hooks.monitorSwitchOff)
+                if (hooks.monitorSwitchOff) {
                     hooks.monitorSwitchOff();
+                    interval = Timer1->interval();  // the monitor's own rate ends with it
+                }
                 loggerReady = 0;
                 monitorStreamOpen = 0;
                 linkUp = 0;
@@ -241,7 +245,16 @@ void TForm1::checkSilentLogger()
     // for good: no discovery, no notice of an unplugged adapter. Exchanges
     // that are still receiving (downloads, captures, firmware) keep bringing
     // bytes and are left alone; so is a handler waiting on a modal dialog.
-    if (Timer1->interval() != 0 || onlineRow != 0 || firmwareSending) {
+    // The firmware transfer keeps its own watch.
+    if (onlineRow != 0) {
+        // A capture whose stream has stopped ends with the samples it has.
+        tickStoppedSince_.invalidate();
+        if (lastLoggerActivity_.elapsed() >= silentLoggerMs && !QApplication::activeModalWidget() &&
+            hooks.onlineAbandon)
+            hooks.onlineAbandon();
+        return;
+    }
+    if (Timer1->interval() != 0 || firmwareSending) {
         tickStoppedSince_.invalidate();
         return;
     }

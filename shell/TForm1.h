@@ -51,6 +51,7 @@ struct MainPlatform {
 // path and the tick. Empty ones are skipped.
 struct FeatureHooks {
     std::function<void(quint16 count)> onlineReceive;  // online capture takes the bytes
+    std::function<void()> onlineAbandon;               // the capture's stream has stopped
     std::function<void()> firmwareReceive;             // firmware transfer takes the bytes
     std::function<void()> monitorLine;                 // a monitor reply line is complete
     std::function<void()> downloadComplete;            // the closing end mark of a download

@@ -14,6 +14,28 @@
 #include <QTest>
 #include <memory>
 
+#include <ostream>
+
+// Byte lines print as text in failure messages, other bytes as \xNN.
+inline void PrintTo(const QByteArray& bytes, std::ostream* os)
+{
+    static const char kHex[] = "0123456789ABCDEF";
+    *os << '"';
+    for (const char c : bytes) {
+        const auto u = static_cast<unsigned char>(c);
+        if (u >= 0x20 && u < 0x7F && u != '\\')
+            *os << c;
+        else
+            *os << "\\x" << kHex[u >> 4] << kHex[u & 15];
+    }
+    *os << '"';
+}
+
+inline void PrintTo(const QString& text, std::ostream* os)
+{
+    *os << '"' << text.toStdString() << '"';
+}
+
 namespace zelt::test {
 
 struct AppFixture {

@@ -1,6 +1,8 @@
 #include "shell/app/Application.h"
 
 #include "data/Download.h"
+#include "data/Monitor.h"
+#include "data/OnlineCapture.h"
 #include "data/TForm4.h"
 #include "data/TForm5.h"
 #include "graph/TForm2.h"
@@ -9,6 +11,9 @@
 #include "platform/Dialogs.h"
 #include "platform/PortDirectory.h"
 #include "platform/SystemRegistry.h"
+#include "settings/CommandButtons.h"
+#include "settings/IdWaitDialogs.h"
+#include "settings/SettingsBoxes.h"
 #include "settings/TForm3.h"
 #include "settings/WindowSize.h"
 #include "shell/TForm1.h"
@@ -69,12 +74,17 @@ Application::Application(const Options& options) : owned_(std::make_unique<Owned
         owned_->dialogs->setParent(form1_.get());
     new Dispatcher(*form1_);
     new DownloadFeature(*form1_);
+    new MonitorFeature(*form1_);
+    new OnlineCaptureFeature(*form1_);
     new WindowSizeFeature(*form1_);
+    new CommandButtonsFeature(*form1_);
+    new SettingsBoxesFeature(*form1_);
     form2_ = std::make_unique<TForm2>();
     form3_ = std::make_unique<TForm3>(form1_->Label18->text());
     form4_ = std::make_unique<TForm4>();
     form5_ = std::make_unique<TForm5>();
     form6_ = std::make_unique<TForm6>();
+    new IdWaitDialogsFeature(*form1_, *form3_, *form6_);
 
     form1_->FormCreate();
 }

@@ -20,22 +20,6 @@
 #include <ostream>
 #include <vector>
 
-// Lines show as text in failure messages; bytes outside printable ASCII (the
-// CP932 marker, the 0x81 lead byte) as \xNN.
-inline void PrintTo(const QByteArray& bytes, std::ostream* os)
-{
-    static const char kHex[] = "0123456789ABCDEF";
-    *os << '"';
-    for (const char c : bytes) {
-        const auto u = static_cast<unsigned char>(c);
-        if (u >= 0x20 && u < 0x7F && u != '\\')
-            *os << c;
-        else
-            *os << "\\x" << kHex[u >> 4] << kHex[u & 15];
-    }
-    *os << '"';
-}
-
 namespace zelt::test {
 
 inline QString fixturePath(const char* name)

@@ -3,6 +3,7 @@
 // through the in-memory port; then one whole download of a full logger
 // memory from the simulated logger over a real pseudo-terminal.
 #include "tests/data/DataTool.h"
+#include "tests/SimulatedTool.h"
 
 #include "data/Download.h"
 #include "link/QtComPort.h"
@@ -428,39 +429,18 @@ TEST(DownloadEndToEnd, FullMemoryDownloadSavedAndOpenedAgain)
 {
     QElapsedTimer elapsed;
     elapsed.start();
-    QTemporaryDir portDir;
-    ASSERT_TRUE(portDir.isValid());
-    qputenv("ZELT_PORT_DIR", portDir.path().toLocal8Bit());
-    struct EnvReset {
-        ~EnvReset() { qunsetenv("ZELT_PORT_DIR"); }
-    } envReset;
-
     sim::Options simOptions;
     simOptions.recording = sim::RecordingKind::Full;
     simOptions.realtime = false;  // as fast as the pseudo-terminal takes it
-    sim::Simulator sim(simOptions);
-    sim.setRegistration(
-        kCom, [](int n, const std::string& path, std::string* error) { return registerPort(n, path, error); },
-        [](int n) { unregisterPort(n); });
-    std::string error;
-    ASSERT_TRUE(sim.start(&error)) << error;
+    SimulatedTool tool(kCom, simOptions);
+    const std::string error = tool.plugIn();
+    ASSERT_TRUE(error.empty()) << error;
+    sim::Simulator& sim = tool.sim;
     const sim::Recording recording = sim.recording();
     ASSERT_EQ(recording.records.size(), static_cast<size_t>(sim::kMemoryRecords));
-
-    const QString com = QStringLiteral("COM%1").arg(kCom);
-    MemoryRegistry registry;
-    registry.keys[QString::fromLatin1(kSerialCommKey)] = {{QStringLiteral("\\Device\\VCP0"), com}};
-    registry.keys[QString::fromLatin1(kLoggerAdapterKey)] = {
-        {QStringLiteral("FriendlyName"), QStringLiteral("USB Serial Port (%1)").arg(com)}};
-    QtComPort port([](const std::vector<SerialDeviceInfo>&) { return std::nullopt; });
-    ScriptedDialogs dialogs;
-    Application::Options options;
-    options.port = &port;
-    options.registry = &registry;
-    options.dialogs = &dialogs;
-    options.screen = QSize(1280, 1024);
-    Application app(options);
-    TForm1& f = app.form1();
+    TForm1& f = tool.startTool();
+    QtComPort& port = *tool.port;
+    ScriptedDialogs& dialogs = tool.dialogs;
 
     // The tool finds the logger and connects by itself; the exchange is over
     // when the settings report has come and the port is closed again.

@@ -1,21 +1,16 @@
 // The whole tool against the simulated logger on a real pseudo-terminal:
 // it finds the logger under its COM name, connects by itself, answers the
 // enquiry, shows the settings report, and follows an unplug and a replug.
-#include "tests/AppFixture.h"
+#include "tests/SimulatedTool.h"
 
-#include "link/QtComPort.h"
 #include "platform/LogMemo.h"
 #include "platform/PeriodicTimer.h"
-#include "platform/PortDirectory.h"
-#include "platform/SystemRegistry.h"
-#include "platform/sim/Simulator.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 using namespace zelt;
@@ -30,53 +25,19 @@ class ConnectE2E : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(portDir_.isValid());
-        qputenv("ZELT_PORT_DIR", portDir_.path().toLocal8Bit());
-        sim_.setRegistration(
-            kCom, [](int n, const std::string& path, std::string* error) { return registerPort(n, path, error); },
-            [](int n) { unregisterPort(n); });
-        std::string error;
-        ASSERT_TRUE(sim_.start(&error)) << error;
-
-        // Only the registered devices of this test: the machine's own adapters stay out of it.
-        registry_ = std::make_unique<SystemRegistry>([] {
-            std::vector<SerialDeviceInfo> devices = listSerialDevices();
-            devices.erase(std::remove_if(devices.begin(), devices.end(),
-                                         [](const SerialDeviceInfo& d) { return !d.registered; }),
-                          devices.end());
-            return devices;
-        });
-        port_ = std::make_unique<QtComPort>([](const std::vector<SerialDeviceInfo>&) { return std::nullopt; });
-        Application::Options options;
-        options.port = port_.get();
-        options.registry = registry_.get();
-        options.dialogs = &dialogs_;
-        options.screen = QSize(1280, 1024);
-        app_ = std::make_unique<Application>(options);
-    }
-    void TearDown() override
-    {
-        app_.reset();
-        sim_.stop();
-        qunsetenv("ZELT_PORT_DIR");
+        const std::string error = tool_.plugIn();
+        ASSERT_TRUE(error.empty()) << error;
+        tool_.startTool();
     }
 
-    TForm1& f() { return app_->form1(); }
-    bool linkedAndIdle() { return f().linkUp == 1 && f().Timer1->interval() != 0 && !port_->Open(); }
-    bool memoHas(const QByteArray& prefix)
-    {
-        for (const QByteArray& line : f().Memo1->lines())
-            if (line.startsWith(prefix))
-                return true;
-        return false;
-    }
+    TForm1& f() { return tool_.f(); }
+    bool linkedAndIdle() { return tool_.idle(); }
+    bool memoHas(const QByteArray& prefix) { return tool_.memoHas(prefix); }
 
-    QTemporaryDir portDir_;
-    sim::Simulator sim_;
-    std::unique_ptr<SystemRegistry> registry_;
-    std::unique_ptr<QtComPort> port_;
-    ScriptedDialogs dialogs_;
-    std::unique_ptr<Application> app_;
+    SimulatedTool tool_{kCom};
+    sim::Simulator& sim_ = tool_.sim;
+    ScriptedDialogs& dialogs_ = tool_.dialogs;
+    std::unique_ptr<QtComPort>& port_ = tool_.port;
 };
 
 TEST_F(ConnectE2E, FindsConnectsShowsTheReportAndFollowsUnplugAndReplug)

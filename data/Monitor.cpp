@@ -1,0 +1,262 @@
+#include "data/Monitor.h"
+
+#include "link/ComPort.h"
+#include "platform/Cp932.h"
+#include "platform/LogMemo.h"
+#include "platform/PeriodicTimer.h"
+#include "platform/Widgets.h"
+#include "shell/TForm1.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPalette>
+#include <QPushButton>
+#include <QSlider>
+#include <algorithm>
+
+namespace zelt {
+
+namespace {
+
+constexpr int kMonitorTickMs = 300;
+constexpr int kIdleTickMs = 1000;
+constexpr int kZeroPoint = 20;
+constexpr int kBarMax = 40;
+constexpr size_t kFieldWidth = 5;
+
+bool isBlank(char c)
+{
+    return c == ' ' || c == '\t';
+}
+
+bool isDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+
+// The field after a letter and its separator character.
+std::string_view afterSeparator(std::string_view text, size_t letterPos)
+{
+    return letterPos + 2 <= text.size() ? text.substr(letterPos + 2) : std::string_view();
+}
+
+std::optional<int> readField(std::string_view s)
+{
+    size_t i = 0;
+    while (i < s.size() && isBlank(s[i]))
+        ++i;
+    const std::string_view field = s.substr(i, kFieldWidth);
+    size_t j = 0;
+    bool negative = false;
+    if (j < field.size() && (field[j] == '-' || field[j] == '+')) {
+        negative = field[j] == '-';
+        ++j;
+    }
+    const size_t firstDigit = j;
+    int value = 0;
+    while (j < field.size() && isDigit(field[j]))
+        value = value * 10 + (field[j++] - '0');
+    if (j == firstDigit)
+        return std::nullopt;
+    return negative ? -value : value;
+}
+
+std::string temperatureText(std::string_view s)
+{
+    size_t n = 0;
+    while (n < s.size() && (isBlank(s[n]) || isDigit(s[n]) || s[n] == '.' || s[n] == '-' || s[n] == '+'))
+        ++n;
+    return std::string(s.substr(0, n));
+}
+
+void showAxis(const MonitorReading::Axis& axis, QLabel* label, QSlider* bar)
+{
+    if (!axis.present)
+        return;
+    label->setText(fromCp932(QByteArray(axis.text.data(), static_cast<qsizetype>(axis.text.size()))));
+    // A field that holds no number leaves the bar where the last reading put it.
+    if (axis.value)
+        bar->setValue(trackBarPosition(*axis.value));
+}
+
+}  // namespace
+
+MonitorReading scanMonitorText(std::string_view text)
+{
+    MonitorReading r;
+    for (size_t i = 0; i < text.size(); ++i) {
+        MonitorReading::Axis* axis = nullptr;
+        switch (text[i]) {
+        case 'X': axis = &r.x; break;
+        case 'Y': axis = &r.y; break;
+        case 'Z': axis = &r.z; break;
+        case 'p': {
+            // A "p" inside some other word carries no temperature.
+            std::string t = temperatureText(afterSeparator(text, i));
+            if (std::any_of(t.begin(), t.end(), isDigit))
+                r.temperature = std::move(t);
+            continue;
+        }
+        default: continue;
+        }
+        const std::string_view field = afterSeparator(text, i);
+        axis->present = true;
+        axis->text = std::string(field.substr(0, kFieldWidth));
+        axis->value = readField(field);
+    }
+    return r;
+}
+
+int trackBarPosition(int value)
+{
+    // Compared before adding, so that no reading can overflow.
+    if (value <= -kZeroPoint)
+        return 0;
+    if (value >= kBarMax - kZeroPoint)
+        return kBarMax;
+    return value + kZeroPoint;
+}
+
+MonitorFeature::MonitorFeature(TForm1& form) : QObject(&form), f_(form)
+{
+    f_.onClick(f_.Button10, [this] { Button10Click(); });
+    f_.onClick(f_.Button22, [this] { Button22Click(); });
+    f_.onClick(f_.Button41, [this] { Button41Click(); });
+    f_.hooks.monitorLine = [this] { replyLine(); };
+    f_.hooks.monitorSwitchOff = [this] { switchOff(); };
+}
+
+std::vector<QWidget*> MonitorFeature::normalControls() const
+{
+    return {f_.ComboBox1, f_.ComboBox2, f_.ComboBox3, f_.ComboBox4, f_.ComboBox5, f_.Button30,
+            f_.CheckBox2, f_.Label19,   f_.Button4,   f_.Button3,   f_.Button6,   f_.Button9,
+            f_.Button2,   f_.Button11,  f_.Button12,  f_.Button17,  f_.Memo1};
+}
+
+std::vector<QWidget*> MonitorFeature::monitorControls() const
+{
+    return {f_.Label1,    f_.Label2,    f_.Label3,    f_.Label11, f_.Label27, f_.Label32,
+            f_.TrackBar1, f_.TrackBar2, f_.TrackBar3, f_.Edit10,  f_.Button22};
+}
+
+void MonitorFeature::Button10Click()
+{
+    // The monitor does not cut into a capture, a download or a firmware
+    // transfer: closing the port would lose what they are receiving.
+    if (!f_.monitorMode && (f_.onlineRow != 0 || f_.downloadActive || f_.firmwareSending))
+        return;
+    if (f_.monitorMode)
+        switchOff();
+    else
+        switchOn();
+}
+
+void MonitorFeature::switchOn()
+{
+    ComPort& port = *f_.ApdComPort1;
+    if (port.Open()) {
+        // Closing the port ends the exchange that was running: nothing of it
+        // is waited for or followed up any more.
+        port.setOpen(false);
+        f_.queuedCommand1.clear();
+        f_.queuedCommand2.clear();
+        f_.queuedCommand3.clear();
+    }
+    f_.monitorStreamOpen = 0;
+    f_.lineLength = 0;
+    f_.lineBuffer[0] = '\0';
+
+    f_.Timer1->setInterval(0);
+    f_.monitorMode = 1;
+    f_.Button10->setText(QStringLiteral("もどる"));
+    f_.Memo1->clear();
+    f_.Memo1->addLine("On monitoring");
+
+    visibleBefore_.clear();
+    for (QWidget* w : normalControls()) {
+        if (!w->isHidden())
+            visibleBefore_.push_back(w);
+        w->hide();
+    }
+    // The value labels come with the bars: without them the numbers would
+    // never be seen.
+    for (QWidget* w : monitorControls())
+        w->show();
+    f_.Memo1->hide();
+    f_.Timer1->setInterval(kMonitorTickMs);
+}
+
+void MonitorFeature::switchOff()
+{
+    ComPort& port = *f_.ApdComPort1;
+    if (port.Open())
+        port.setOpen(false);
+    // The closed port cut off any reply still coming: no request is
+    // outstanding, so the settings report can go out at the next tick.
+    f_.monitorStreamOpen = 0;
+    f_.lineLength = 0;
+    f_.lineBuffer[0] = '\0';
+    f_.monitorQueuedCommand.clear();
+
+    f_.Timer1->setInterval(kIdleTickMs);
+    f_.monitorMode = 0;
+    f_.refreshPending = 1;
+    f_.Button10->setText(QStringLiteral("モニタ"));
+    QPalette palette = f_.Button10->palette();
+    palette.setColor(QPalette::ButtonText, QApplication::palette().color(QPalette::WindowText));
+    f_.Button10->setPalette(palette);
+    f_.Memo1->clear();
+
+    // The controls come back as they were before the monitor; the memo always.
+    const std::vector<QWidget*> normal = normalControls();
+    const std::vector<QWidget*>& restore = visibleBefore_.empty() ? normal : visibleBefore_;
+    for (QWidget* w : restore)
+        w->show();
+    f_.Memo1->show();
+    visibleBefore_.clear();
+    for (QWidget* w : monitorControls())
+        w->hide();
+}
+
+void MonitorFeature::Button22Click()
+{
+    f_.monitorQueuedCommand = "hAAA";
+}
+
+void MonitorFeature::Button41Click()
+{
+    if (!f_.loggerReady)
+        return;
+    // The port is opened before the memo is touched: a busy port loses
+    // nothing that was listed.
+    ComPort& port = *f_.ApdComPort1;
+    if (!port.Open())
+        port.setOpen(true);
+    f_.Memo1->clear();
+    port.PutString("Z");
+    // The tick waits for the answer (its own port handling would cut it
+    // off); the answer's end mark starts it again. In the monitor the tick
+    // keeps its pace and the answer arrives between the readings.
+    if (!f_.monitorMode)
+        f_.Timer1->setInterval(0);
+}
+
+void MonitorFeature::replyLine()
+{
+    f_.Label23->setText(QStringLiteral("2"));
+    const int length = std::clamp(f_.lineLength, 0, kLineBufferSize - 1);
+    const MonitorReading r = scanMonitorText(std::string_view(f_.lineBuffer, static_cast<size_t>(length)));
+    showAxis(r.x, f_.Label11, f_.TrackBar1);
+    showAxis(r.y, f_.Label27, f_.TrackBar2);
+    showAxis(r.z, f_.Label32, f_.TrackBar3);
+    if (r.temperature) {
+        const QByteArray text(r.temperature->data(), static_cast<qsizetype>(r.temperature->size()));
+        f_.Edit10->setText(fromCp932(text) + QStringLiteral("C"));
+    }
+    f_.Label23->setText(QStringLiteral("3"));
+}
+
+}  // namespace zelt

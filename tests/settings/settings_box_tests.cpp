@@ -1,0 +1,321 @@
+// The settings boxes through their real widgets: typing and choosing send,
+// texts set by the settings report do not; the "10min" cycling button; the
+// range box without a logger; the configuration file of "SAV".
+#include "SettingsTool.h"
+
+#include "platform/Cp932.h"
+
+#include <QAbstractItemView>
+#include <QComboBox>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+
+using namespace zelt;
+using namespace zelt::test;
+
+namespace {
+
+// Chooses an item from the box's open list, as the user does.
+void choose(QComboBox* box, const QString& item)
+{
+    const int index = box->findText(item, Qt::MatchExactly);
+    ASSERT_GE(index, 0) << item.toStdString();
+    box->showPopup();
+    QAbstractItemView* view = box->view();
+    view->setCurrentIndex(box->model()->index(index, 0));
+    QTest::keyClick(view, Qt::Key_Return);
+    box->hidePopup();
+}
+
+// Types one key at a time and returns what each keystroke wrote.
+std::vector<QByteArray> typeKeys(SettingsTool& t, QComboBox* box, const QString& keys)
+{
+    std::vector<QByteArray> sent;
+    for (const QChar key : keys) {
+        typeText(box->lineEdit(), QString(key));
+        sent.push_back(t.written());
+    }
+    return sent;
+}
+
+TEST(ThresholdBox, EveryKeystrokeSendsTheWholeTextEvenDuringAnExchange)
+{
+    SettingsTool t;
+    t.f->ComboBox1->lineEdit()->clear();
+    EXPECT_EQ(t.written(), QByteArray());
+    const auto sent = typeKeys(t, t.f->ComboBox1, QStringLiteral("abc"));
+    EXPECT_EQ(sent, (std::vector<QByteArray>{"da", "dab", "dabc"}));
+    EXPECT_TRUE(t.memoCleared());
+    EXPECT_TRUE(t.refreshRequested());
+    EXPECT_TRUE(t.port.Open());
+
+    // Deleting a character is a change too.
+    QTest::keyClick(t.f->ComboBox1->lineEdit(), Qt::Key_Backspace);
+    EXPECT_EQ(t.written(), QByteArray("dab"));
+}
+
+TEST(ThresholdBox, ChoosingFromTheListSendsTheItem)
+{
+    SettingsTool t;
+    choose(t.f->ComboBox1, QStringLiteral("07"));
+    EXPECT_EQ(t.written(), QByteArray("d07"));
+    EXPECT_TRUE(t.refreshRequested());
+    EXPECT_EQ(t.f->ComboBox1->count(), 99);
+
+    // Without a ready logger nothing is sent and the log stays.
+    SettingsTool u;
+    u.f->loggerReady = 0;
+    choose(u.f->ComboBox1, QStringLiteral("12"));
+    QTest::keyClicks(u.f->ComboBox1->lineEdit(), QStringLiteral("3"));
+    EXPECT_EQ(u.written(), QByteArray());
+    EXPECT_FALSE(u.memoCleared());
+    EXPECT_TRUE(u.f->queuedCommand1.empty());
+}
+
+TEST(ThresholdBox, ReturnAfterTypingNeitherResendsNorGrowsTheList)
+{
+    SettingsTool t;
+    t.f->ComboBox1->lineEdit()->clear();
+    QTest::keyClicks(t.f->ComboBox1->lineEdit(), QStringLiteral("xy"));
+    EXPECT_EQ(t.written(), QByteArray("dxdxy"));
+    QTest::keyClick(t.f->ComboBox1->lineEdit(), Qt::Key_Return);
+    EXPECT_EQ(t.written(), QByteArray());
+    EXPECT_EQ(t.f->ComboBox1->count(), 99);
+    EXPECT_EQ(t.f->ComboBox1->findText(QStringLiteral("xy")), -1);
+}
+
+TEST(SettingsBoxes, TextsFromTheReportSendNothing)
+{
+    SettingsTool t;
+    t.send("@D=1.5G\n@d=07\n@R=d 15sec\n@I=4\n@T=   50\n@W=abcd0\n");
+    EXPECT_EQ(t.f->ComboBox1->currentText(), QStringLiteral("07"));
+    EXPECT_EQ(t.f->ComboBox2->currentText(), QStringLiteral("15sec"));
+    EXPECT_EQ(t.f->ComboBox3->currentText(), QStringLiteral("Trace(32Hz)"));
+    EXPECT_EQ(t.f->ComboBox5->currentText(), QStringLiteral("50"));
+    EXPECT_EQ(t.written(), QByteArray());
+    EXPECT_TRUE(t.f->queuedCommand1.empty());
+    EXPECT_EQ(t.tick(), SettingsTool::kParkedTick);
+}
+
+TEST(IntervalBox, ChoosingARowSendsItsCodeAndLeavesTheCyclingIndex)
+{
+    const struct {
+        const char* item;
+        const char* bytes;
+    } cases[] = {{"15sec", "jd"}, {"30min", "j^"}, {"1sec", "ja"}, {"10min", "jJ"}, {"1min", "jA"}};
+    for (const auto& c : cases) {
+        SettingsTool t;
+        t.f->intervalIndex = 3;
+        choose(t.f->ComboBox2, QString::fromLatin1(c.item));
+        EXPECT_EQ(t.written(), QByteArray(c.bytes)) << c.item;
+        EXPECT_EQ(t.f->intervalText, QString::fromLatin1(c.item));
+        EXPECT_EQ(t.f->intervalIndex, 3);
+        EXPECT_TRUE(t.refreshRequested()) << c.item;
+    }
+}
+
+TEST(IntervalBox, TypingSendsOnlyATextOfTheTable)
+{
+    SettingsTool t;
+    t.f->ComboBox2->lineEdit()->clear();
+    const auto sent = typeKeys(t, t.f->ComboBox2, QStringLiteral("20sec"));
+    // "2", "20", "20s", "20se" name no interval; "20sec" does.
+    EXPECT_EQ(sent, (std::vector<QByteArray>{"", "", "", "", "je"}));
+    EXPECT_EQ(t.f->intervalText, QStringLiteral("20sec"));
+    EXPECT_TRUE(t.refreshRequested());
+
+    SettingsTool u;
+    u.f->ComboBox2->lineEdit()->clear();
+    QTest::keyClicks(u.f->ComboBox2->lineEdit(), QStringLiteral("7min"));
+    EXPECT_EQ(u.written(), QByteArray());
+    EXPECT_FALSE(u.port.Open());
+    EXPECT_TRUE(u.f->queuedCommand1.empty());
+    EXPECT_EQ(u.tick(), SettingsTool::kParkedTick);
+}
+
+TEST(IntervalBox, WaitsForAnExchangeAndForAReadyLogger)
+{
+    SettingsTool t;
+    t.exchangeRunning();
+    choose(t.f->ComboBox2, QStringLiteral("5sec"));
+    EXPECT_EQ(t.written(), QByteArray());
+    EXPECT_TRUE(t.f->queuedCommand1.empty());
+
+    SettingsTool u;
+    u.f->loggerReady = 0;
+    choose(u.f->ComboBox2, QStringLiteral("5sec"));
+    EXPECT_EQ(u.written(), QByteArray());
+}
+
+TEST(IntervalButton, NinePressesFromTheStartCycleTheMinuteIntervals)
+{
+    SettingsTool t;
+    t.f->loggerReady = 0;  // no guard
+    std::vector<QByteArray> sent;
+    for (int press = 0; press < 9; ++press) {
+        t.f->Button17->click();
+        sent.push_back(t.written());
+    }
+    EXPECT_EQ(sent, (std::vector<QByteArray>{"jB", "jC", "jD", "jE", "jJ", "jO", "jT", "j^", "jA"}));
+    EXPECT_EQ(t.f->ComboBox2->currentText(), QStringLiteral("1min"));
+    EXPECT_EQ(t.f->intervalText, QStringLiteral("1min"));
+    EXPECT_EQ(t.f->intervalIndex, 0);
+    // No refresh, the tick untouched.
+    EXPECT_TRUE(t.f->queuedCommand1.empty());
+    EXPECT_EQ(t.tick(), SettingsTool::kParkedTick);
+}
+
+TEST(IntervalButton, ContinuesFromTheReportedInterval)
+{
+    const struct {
+        const char* report;
+        const char* bytes;
+        const char* shown;
+    } cases[] = {
+        {"@R=f\n", "jA", "1min"},   // the last seconds interval returns to the start
+        {"@R=c\n", "jd", "15sec"},  // the seconds go on
+        {"@R=^\n", "jA", "1min"},   // the last minute interval
+        {"@R=Q\n", "jA", "1min"},   // a code not in the table
+    };
+    for (const auto& c : cases) {
+        SettingsTool t;
+        t.send(c.report);
+        t.written();
+        t.f->Button17->click();
+        EXPECT_EQ(t.written(), QByteArray(c.bytes)) << c.report;
+        EXPECT_EQ(t.f->ComboBox2->currentText(), QString::fromLatin1(c.shown)) << c.report;
+    }
+
+    // A chosen interval does not move the cycle.
+    SettingsTool t;
+    choose(t.f->ComboBox2, QStringLiteral("20min"));
+    t.port.setOpen(false);
+    t.written();
+    t.f->Button17->click();
+    EXPECT_EQ(t.written(), QByteArray("jB"));
+}
+
+TEST(SamplingBox, SendsTheRowCodeOrZero)
+{
+    SettingsTool t;
+    choose(t.f->ComboBox3, QStringLiteral("1mTRC"));
+    EXPECT_EQ(t.written(), QByteArray("iF"));
+    EXPECT_TRUE(t.refreshRequested());
+    choose(t.f->ComboBox3, QStringLiteral("10msec"));  // during the exchange too
+    EXPECT_EQ(t.written(), QByteArray("i7"));
+
+    SettingsTool u;
+    u.f->ComboBox3->lineEdit()->clear();
+    const auto sent = typeKeys(u, u.f->ComboBox3, QStringLiteral("Trace(32Hz)"));
+    ASSERT_EQ(sent.size(), 11u);
+    for (size_t i = 0; i + 1 < sent.size(); ++i)
+        EXPECT_EQ(sent[i], QByteArray("i0")) << i;
+    EXPECT_EQ(sent.back(), QByteArray("i4"));
+
+    SettingsTool v;
+    v.f->ComboBox3->lineEdit()->clear();
+    const auto typed = typeKeys(v, v.f->ComboBox3, QStringLiteral("0.5秒"));
+    EXPECT_EQ(typed.back(), QByteArray("i0"));
+
+    SettingsTool w;
+    w.f->loggerReady = 0;
+    choose(w.f->ComboBox3, QStringLiteral("2msec"));
+    EXPECT_EQ(w.written(), QByteArray());
+}
+
+TEST(RangeBox, WithoutALoggerSetsTheCountsPerG)
+{
+    SettingsTool t;
+    t.f->loggerReady = 0;
+    t.f->ComboBox5->setEnabled(true);  // the range box is disabled in the window; its handler is joined all the same
+    t.f->countsPerG = 10;
+    t.f->ComboBox5->lineEdit()->clear();
+    QTest::keyClicks(t.f->ComboBox5->lineEdit(), QStringLiteral("2"));
+    EXPECT_EQ(t.f->countsPerG, 50);
+    QTest::keyClicks(t.f->ComboBox5->lineEdit(), QStringLiteral("0"));
+    EXPECT_EQ(t.f->countsPerG, 5);
+    choose(t.f->ComboBox5, QStringLiteral("01"));
+    EXPECT_EQ(t.f->countsPerG, 100);
+    choose(t.f->ComboBox5, QStringLiteral("00"));
+    EXPECT_EQ(t.f->countsPerG, 1);
+    QTest::keyClicks(t.f->ComboBox5->lineEdit(), QStringLiteral("x"));
+    EXPECT_EQ(t.f->countsPerG, 1);
+    ASSERT_EQ(t.dialogs.messages.size(), 1);
+    EXPECT_EQ(t.dialogs.messages[0], QStringLiteral("'00x' is not a valid integer value"));
+    EXPECT_EQ(t.written(), QByteArray());
+}
+
+TEST(RangeBox, WithALoggerSendsTheTextAsTheCommand)
+{
+    SettingsTool t;
+    t.f->ComboBox5->setEnabled(true);
+    choose(t.f->ComboBox5, QStringLiteral("20"));
+    EXPECT_EQ(t.written(), QByteArray("20"));
+    EXPECT_TRUE(t.refreshRequested());
+    EXPECT_EQ(t.f->countsPerG, 10);  // the report sets it
+}
+
+TEST(SaveConfiguration, ProposesTheIdNameAndWritesTheLogAsCp932WithCrLf)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    SettingsTool t;
+    t.f->loggerReady = 0;  // no guard
+    t.send("@M= 012\n");
+    ASSERT_EQ(t.f->Label18->text(), QStringLiteral("12"));
+    const std::vector<QString> lines = {QStringLiteral("@A h  05  00  01"), QStringLiteral("閾値 設定"),
+                                        QStringLiteral("")};
+    t.f->Memo1->clear();
+    for (const QString& line : lines)
+        t.f->Memo1->addLine(line);
+
+    const QString path = dir.filePath(QStringLiteral("settings"));  // no extension: none is added
+    t.dialogs.files.push_back(path);
+    t.f->Button27->click();
+    ASSERT_EQ(t.dialogs.fileRequests.size(), 1u);
+    const FileRequest& asked = t.dialogs.fileRequests[0];
+    EXPECT_EQ(asked.fileName, QStringLiteral("Config-zelt12.txt"));
+    EXPECT_TRUE(asked.confirmOverwrite);
+    EXPECT_EQ(asked.filter, QString());
+    EXPECT_TRUE(t.dialogs.messages.isEmpty()) << t.dialogs.messages.join('|').toStdString();
+
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    QByteArray expected;
+    for (const QString& line : lines)
+        expected += toCp932(line) + "\r\n";
+    EXPECT_EQ(file.readAll(), expected);
+    EXPECT_FALSE(QFile::exists(path + QStringLiteral(".txt")));
+    EXPECT_EQ(t.written(), QByteArray());
+}
+
+TEST(SaveConfiguration, KeepsTheCsvFilterAndTheOverwriteQuestion)
+{
+    SettingsTool t;
+    t.f->SaveDialog1.filter = QStringLiteral("CSV files (*.csv)|*.CSV");
+    t.f->Button27->click();  // cancelled (no answer scripted)
+    ASSERT_EQ(t.dialogs.fileRequests.size(), 1u);
+    EXPECT_EQ(t.dialogs.fileRequests[0].fileName, QStringLiteral("Config-zelt00.txt"));
+    EXPECT_EQ(t.dialogs.fileRequests[0].filter, QStringLiteral("CSV files (*.csv)|*.CSV"));
+    EXPECT_TRUE(t.f->SaveDialog1.confirmOverwrite);
+    EXPECT_EQ(t.f->Memo1->count(), 1);
+    EXPECT_TRUE(t.dialogs.messages.isEmpty());
+}
+
+TEST(SaveConfiguration, AFileThatCannotBeWrittenIsReported)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    SettingsTool t;
+    const QString path = dir.filePath(QStringLiteral("missing/dir/config.txt"));
+    t.dialogs.files.push_back(path);
+    t.f->Button27->click();
+    EXPECT_EQ(t.dialogs.messages.size(), 1);
+    EXPECT_FALSE(QFile::exists(path));
+    EXPECT_EQ(t.f->Memo1->count(), 1);
+}
+
+}  // namespace
