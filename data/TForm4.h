@@ -1,6 +1,8 @@
 #pragma once
 // The statistics window "計算結果": six text lines with the statistics of the
 // interval marked in the graph window, refreshed twice a second.
+#include "data/Statistics.h"
+
 #include <QWidget>
 
 class QLabel;
@@ -21,6 +23,9 @@ public:
     QLabel* Label4 = nullptr;  // minimum
     QLabel* Label5 = nullptr;  // count
     PeriodicTimer* Timer1 = nullptr;
+
+    // The marked interval's statistics, written by the graph window.
+    IntervalStats intervalStats;
 };
 
 }  // namespace zelt

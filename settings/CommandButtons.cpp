@@ -152,6 +152,8 @@ void CommandButtonsFeature::joinTable()
 
 void CommandButtonsFeature::Button8Click()
 {
+    if (lineBusy(f_))
+        return;
     f_.Memo1->clear();
     f_.monitorStreamOpen = 0;
     f_.loggerReady = 1;
@@ -168,7 +170,8 @@ void CommandButtonsFeature::Button45Click()
 {
     CommandRule rule;
     rule.singleCharacters = true;
-    sendCommand(f_, rule, [] { return QByteArray("ep"); });
+    if (!sendCommand(f_, rule, [] { return QByteArray("ep"); }))
+        return;
     f_.Button45->hide();
     f_.Button46->show();
     f_.ApdComPort1->setOpen(false);
@@ -176,7 +179,8 @@ void CommandButtonsFeature::Button45Click()
 
 void CommandButtonsFeature::Button1Click()
 {
-    sendCommand(f_, CommandRule{}, [this] { return bytesOf(QStringLiteral("s") + f_.nowText); });
+    if (!sendCommand(f_, CommandRule{}, [this] { return bytesOf(QStringLiteral("s") + f_.nowText); }))
+        return;
     f_.queuedCommand1 = "te";
     f_.Timer1->setInterval(0);
     f_.wakeTime = f_.nowValue + 12.0 / 86400.0;
@@ -195,7 +199,8 @@ void CommandButtonsFeature::Button2Click()
 
 void CommandButtonsFeature::Button26Click()
 {
-    sendCommand(f_, CommandRule{}, [] { return QByteArray("N01"); });
+    if (!sendCommand(f_, CommandRule{}, [] { return QByteArray("N01"); }))
+        return;
     f_.tickSendQueue = "p";
     f_.tickSendPos = 0;
 }

@@ -7,8 +7,17 @@
 
 namespace zelt {
 
+bool lineBusy(const TForm1& f)
+{
+    return f.onlineRow != 0 || f.firmwareSending;
+}
+
 bool guardAllows(const TForm1& f, Guard guard)
 {
+    // While a capture stream or a firmware transfer has the line, a command
+    // would land in the samples or in the loader: every control waits.
+    if (lineBusy(f))
+        return false;
     switch (guard) {
     case Guard::None: return true;
     case Guard::Identified: return f.loggerReady != 0;

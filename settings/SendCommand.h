@@ -29,7 +29,9 @@ struct CommandRule {
     int timerMs = 0;                // for AfterSend::Timer
 };
 
-// Whether the guard lets a control act now.
+// A capture stream or a firmware transfer has the line: no command may go out.
+bool lineBusy(const TForm1& f);
+// Whether the guard lets a control act now (never while the line is busy).
 bool guardAllows(const TForm1& f, Guard guard);
 
 // Asks for the settings report at the next end mark and stops the tick.

@@ -80,6 +80,8 @@ void SettingsBoxesFeature::ComboBox2Change(const QString& text)
 
 void SettingsBoxesFeature::Button17Click()
 {
+    if (lineBusy(f_))
+        return;
     const int index = nextIntervalIndex(f_.intervalIndex);
     f_.intervalIndex = index;
     sendCommand(f_, CommandRule{}, [this, index] { return QByteArray(1, 'j') + intervalCode(f_, index); });

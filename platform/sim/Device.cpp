@@ -250,7 +250,9 @@ static std::size_t loaderCommandLength(const std::string& s, std::size_t i)
     if (c == 0x03)
         return s.compare(i, 5, std::string(kLoaderEntry, 5)) == 0 ? 5 : 0;
     if (c == ':' || c == ';') {
-        std::size_t end = s.find_first_of(":;", i + 1);
+        // A comment line may hold colons (a time of day); it ends at the next
+        // comment or with the burst. A record ends where its length says.
+        std::size_t end = c == ';' ? s.find(';', i + 1) : s.find_first_of(":;", i + 1);
         if (end == std::string::npos)
             end = s.size();
         if (c == ':' && i + 3 <= s.size() && hexValue(s[i + 1]) >= 0 && hexValue(s[i + 2]) >= 0) {

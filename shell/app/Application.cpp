@@ -1,8 +1,11 @@
 #include "shell/app/Application.h"
 
 #include "data/Download.h"
+#include "firmware/Firmware.h"
 #include "data/Monitor.h"
 #include "data/OnlineCapture.h"
+#include "data/StartMode.h"
+#include "data/Statistics.h"
 #include "data/TForm4.h"
 #include "data/TForm5.h"
 #include "graph/TForm2.h"
@@ -74,6 +77,7 @@ Application::Application(const Options& options) : owned_(std::make_unique<Owned
         owned_->dialogs->setParent(form1_.get());
     new Dispatcher(*form1_);
     new DownloadFeature(*form1_);
+    new FirmwareFeature(*form1_);
     new MonitorFeature(*form1_);
     new OnlineCaptureFeature(*form1_);
     new WindowSizeFeature(*form1_);
@@ -85,6 +89,8 @@ Application::Application(const Options& options) : owned_(std::make_unique<Owned
     form5_ = std::make_unique<TForm5>();
     form6_ = std::make_unique<TForm6>();
     new IdWaitDialogsFeature(*form1_, *form3_, *form6_);
+    new StatisticsFeature(*form4_, *form1_);
+    new StartModeFeature(*form1_, *form5_);
 
     form1_->FormCreate();
 }

@@ -519,3 +519,30 @@ TEST(ThresholdCheckBox, ReportBeforeTheLoggerIsReadyOnlySetsTheMark)
 }
 
 }  // namespace
+
+namespace {
+
+// While a capture stream or a firmware transfer has the line, no control
+// writes into it, whatever its own guard.
+TEST(BusyLine, NoCommandGoesOutDuringACaptureOrAFirmwareTransfer)
+{
+    for (const char* what : {"capture", "firmware"}) {
+        zelt::test::LinkedTool t;
+        zelt::TForm1& f = *t.f;
+        if (std::string(what) == "capture")
+            f.onlineRow = 5;
+        else
+            f.firmwareSending = 1;
+        const int interval = f.intervalIndex;
+        for (QAbstractButton* b : std::initializer_list<QAbstractButton*>{f.Button8, f.Button15, f.Button33, f.Button26,
+                                                                          f.Button49, f.Button29, f.Button1, f.Button17})
+            b->click();
+        EXPECT_EQ(f.intervalIndex, interval) << what;
+        EXPECT_EQ(f.wakeArmed, 0) << what;
+        EXPECT_EQ(f.tickSendPos, -1) << what;
+        EXPECT_TRUE(t.port.takeWritten().isEmpty()) << what;
+        EXPECT_TRUE(f.queuedCommand1.empty()) << what;
+    }
+}
+
+}  // namespace

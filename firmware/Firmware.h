@@ -1,0 +1,68 @@
+#pragma once
+// The firmware update: "Start" puts the carried image into the log memo and
+// shows "Update"; "Update" sends the image to the logger's loader, one line
+// per answer of the logger, leaving out the configuration-word record, and
+// ends with the "qs" / "M" / "m" handshake.
+//
+// Both handshakes wait for the logger inside their handler. Each wait has a
+// time limit, and a transfer whose logger stops answering is ended by a
+// watch of its own (the tool's silent-logger watchdog leaves transfers
+// alone); each of these ends with a message and the tick running again.
+#include "platform/ByteLines.h"
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QString>
+
+class QTimer;
+
+namespace zelt {
+
+class TForm1;
+
+class FirmwareFeature : public QObject {
+public:
+    // Fills Memo2 with the carried image and joins the "Start" and "Update"
+    // buttons and the dispatcher's firmware branch.
+    explicit FirmwareFeature(TForm1& form);
+
+    void Button37Click();  // Start: the loader is called, the image shown
+    void Button39Click();  // Update: "e", wait for '#', send line 0
+    // The dispatcher's firmware branch: the logger answered the last line.
+    void firmwareReceive();
+
+    // Time limits, in ms: the answer '#' to "e" (the loader erases the
+    // program memory first), the 'M' after "qs" (it verifies the image), and
+    // the answer to one line.
+    int readyLimitMs = 10000;
+    int verifyLimitMs = 10000;
+    int lineLimitMs = 5000;
+
+private:
+    enum class Wait { Got, TimedOut, PortClosed };
+    // Polls the port until '#' is read (any earlier byte is discarded).
+    Wait waitForReady();
+    // Polls the port until a polling pass ends with 'M'.
+    Wait waitForVerify();
+    void finish();
+    // Ends a transfer that cannot go on: the tick runs again and the image
+    // stays in the log memo, so "Update" can be pressed again.
+    void abandon(const QString& message);
+    void sendLine(int index);
+    void checkStall();
+
+    TForm1& f_;
+    ByteLines sending_;         // the log memo's lines when the transfer began
+    bool waitingForReady_ = false;
+    bool inArrival_ = false;
+    QElapsedTimer sinceLineSent_;
+    QTimer* stallWatch_ = nullptr;
+};
+
+// Messages of the update that are the tool's own.
+QString firmwareNotReadyMessage(int limitMs, bool portClosed);
+QString firmwareNoVerifyMessage(int limitMs, bool portClosed);
+QString firmwareStalledMessage(int lineIndex, int lineCount, int limitMs);
+QString firmwareNoImageMessage();
+
+}  // namespace zelt

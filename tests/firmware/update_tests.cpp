@@ -1,0 +1,381 @@
+// The firmware update through the whole tool: "Start", "Update", the
+// line-by-line transfer paced by the logger, the closing handshake, and the
+// time limits of the waits.
+#include "firmware/Firmware.h"
+#include "firmware/FirmwareImage.h"
+#include "platform/PeriodicTimer.h"
+#include "tests/SimulatedTool.h"
+
+#include <gtest/gtest.h>
+
+#include <QHash>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTimer>
+
+namespace zelt::test {
+namespace {
+
+const QString kWarning = QStringLiteral("Do not Release or Power off until update completed");
+const QByteArray kLoaderCall("\x03\x06\x03\x06\x03", 5);
+
+struct FirmwareTool : LinkedTool {
+    FirmwareFeature& feature()
+    {
+        for (QObject* o : f->children())
+            if (auto* p = dynamic_cast<FirmwareFeature*>(o))
+                return *p;
+        throw std::logic_error("no firmware feature");
+    }
+
+    // "Start", with the tick running at 1000 ms as after an exchange.
+    void start()
+    {
+        f->Timer1->setInterval(1000);
+        f->Button37->click();
+        port.takeWritten();
+    }
+    // "Update"; the loader answers `ready` to "e" once the wait has begun.
+    void update(const QByteArray& ready = "#")
+    {
+        if (!ready.isEmpty())
+            QTimer::singleShot(0, &port, [this, ready] { port.feed(ready); });
+        f->Button39->click();
+    }
+    // Whether the next arrival ends the transfer.
+    bool nextArrivalFinishes() const
+    {
+        const int i = f->firmwareLineIndex, n = f->firmwareLineCount;
+        if (i >= n - 1)
+            return true;
+        return QString::fromLatin1(firmwareImageLines().at(i)) == f->Edit22->text() && i + 2 >= n;
+    }
+
+    struct Run {
+        std::vector<QByteArray> sent;  // one entry per write while sending
+        QByteArray closing;            // written by the arrival that finished
+        int maxProgress = 0;
+        int arrivals = 0;
+        QString edit12AfterFirst;
+    };
+    // Answers every line with `answer` until the transfer ends; the loader
+    // confirms the verification with "VERIFY OK M" when `verify` is set.
+    Run answerAll(const QByteArray& answer, bool verify = true)
+    {
+        Run run;
+        QByteArray first = port.takeWritten();  // "e" and line 0
+        if (first.startsWith('e'))
+            first.remove(0, 1);
+        run.sent.push_back(first);
+        while (f->firmwareSending && run.arrivals < 20000) {
+            if (verify && nextArrivalFinishes())
+                QTimer::singleShot(0, &port, [this] { port.feed("VERIFY OK M"); });
+            port.feed(answer);
+            ++run.arrivals;
+            if (run.arrivals == 1)
+                run.edit12AfterFirst = f->Edit12->text();
+            run.maxProgress = std::max(run.maxProgress, f->ProgressBar1->value());
+            if (f->firmwareSending)
+                run.sent.push_back(port.takeWritten());
+            else
+                run.closing = port.takeWritten();
+        }
+        return run;
+    }
+};
+
+std::vector<int> indicesOf(const std::vector<QByteArray>& sent)
+{
+    QHash<QByteArray, int> index;
+    const ByteLines& img = firmwareImageLines();
+    for (int i = 0; i < img.size(); ++i)
+        index.insert(img.at(i), i);
+    std::vector<int> out;
+    for (const QByteArray& s : sent)
+        out.push_back(index.value(s, -1));
+    return out;
+}
+
+std::vector<int> range(int from, int to)
+{
+    std::vector<int> out;
+    for (int i = from; i <= to; ++i)
+        out.push_back(i);
+    return out;
+}
+
+TEST(FirmwareStart, ShowsTheImageAndCallsTheLoader)
+{
+    FirmwareTool t;
+    EXPECT_EQ(t.f->Memo2->store(), firmwareImageLines());
+    t.f->Memo1->addLine("old answer");
+    t.f->Button37->click();
+    EXPECT_EQ(t.port.takeWritten(), kLoaderCall);
+    EXPECT_EQ(t.f->Memo1->store(), firmwareImageLines());
+    EXPECT_FALSE(t.f->Button39->isHidden());
+}
+
+TEST(FirmwareStart, NothingWithoutReadyLoggerOrDuringTransfer)
+{
+    FirmwareTool t;
+    t.f->loggerReady = 0;
+    t.f->Memo1->addLine("kept");
+    t.f->Button37->click();
+    EXPECT_TRUE(t.port.takeWritten().isEmpty());
+    EXPECT_EQ(t.f->Memo1->count(), 1);
+    EXPECT_TRUE(t.f->Button39->isHidden());
+
+    t.f->loggerReady = 1;
+    t.start();
+    t.update();
+    ASSERT_EQ(t.f->firmwareSending, 1);
+    t.port.takeWritten();
+    t.f->Button37->click();  // a second "Start" would break into the transfer
+    t.f->Button39->click();  // and so would a second "Update"
+    EXPECT_TRUE(t.port.takeWritten().isEmpty());
+    EXPECT_EQ(t.f->Memo1->store(), firmwareImageLines());
+}
+
+struct TransferCase {
+    const char* name;
+    QString skipKey;  // Edit22's text; empty = as at start
+    QByteArray answer;
+    std::vector<int> expectedLines;
+    bool skipCaption;
+};
+
+TEST(FirmwareTransfer, WholeImageLineByLine)
+{
+    std::vector<int> withSkip = range(0, 7518);
+    for (int i : {7521, 7522, 7523})
+        withSkip.push_back(i);
+    const TransferCase cases[] = {
+        {"configuration record skipped", QString(), QByteArray("\x06"), withSkip, true},
+        {"key that matches nothing sends all", QStringLiteral(":nothing"), QByteArray("\x06"), range(0, 7523), false},
+        {"every line rejected, all still sent", QString(), QByteArray("!"), withSkip, true},
+    };
+    for (const TransferCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        FirmwareTool t;
+        ASSERT_EQ(t.f->Edit22->text(), QStringLiteral(":020000040002F8"));
+        if (!c.skipKey.isEmpty())
+            t.f->Edit22->setText(c.skipKey);
+        t.f->setCaption(QStringLiteral("before"));
+        t.start();
+        t.update();
+        ASSERT_EQ(t.f->firmwareSending, 1);
+        EXPECT_EQ(t.f->Timer1->interval(), 0);
+        EXPECT_EQ(t.f->ProgressBar1->maximum(), 7525);
+        EXPECT_FALSE(t.f->ProgressBar1->isHidden());
+        const FirmwareTool::Run run = t.answerAll(c.answer);
+
+        EXPECT_EQ(indicesOf(run.sent), c.expectedLines);
+        EXPECT_EQ(run.arrivals, static_cast<int>(c.expectedLines.size()));
+        EXPECT_EQ(run.maxProgress, 7523);
+        EXPECT_EQ(run.edit12AfterFirst, QString::fromLatin1(firmwareImageLines().at(1)) + QStringLiteral("17525"));
+        EXPECT_EQ(t.f->caption(), c.skipCaption ? QStringLiteral("Skip CNFG") : QStringLiteral("before"));
+        const int errs = static_cast<int>(t.dialogs.messages.count(QStringLiteral("err")));
+        EXPECT_EQ(errs, c.answer == "!" ? run.arrivals : 0);
+        EXPECT_EQ(t.dialogs.messages.front(), kWarning);
+        EXPECT_EQ(t.dialogs.messages.size(), 1 + errs);
+
+        // The finish: "qs", the 'M', "m"; timer back, memo empty.
+        EXPECT_EQ(run.closing, "qsm");
+        EXPECT_EQ(t.f->firmwareSending, 0);
+        EXPECT_EQ(t.f->Timer1->interval(), 1000);
+        EXPECT_EQ(t.f->Memo1->count(), 0);
+        EXPECT_TRUE(t.f->ProgressBar1->isHidden());
+    }
+}
+
+TEST(FirmwareTransfer, SeveralBytesInOneArrivalSendOneLine)
+{
+    FirmwareTool t;
+    t.start();
+    t.update();
+    EXPECT_EQ(t.port.takeWritten(), "e" + firmwareImageLines().at(0));
+    t.port.feed("\x06\x06\x06!");
+    EXPECT_EQ(t.port.takeWritten(), firmwareImageLines().at(1));
+    EXPECT_EQ(t.dialogs.messages.count(QStringLiteral("err")), 1);
+    t.port.feed("!!");
+    EXPECT_EQ(t.port.takeWritten(), firmwareImageLines().at(2));
+    EXPECT_EQ(t.dialogs.messages.count(QStringLiteral("err")), 3);
+    EXPECT_EQ(t.f->firmwareLineIndex, 3);
+}
+
+TEST(FirmwareTransfer, BytesAroundTheReadyMarkAreNotAnswers)
+{
+    FirmwareTool t;
+    t.start();
+    t.update(QByteArray("\x05junk#\r\n"));
+    EXPECT_EQ(t.port.takeWritten(), "e" + firmwareImageLines().at(0));
+    EXPECT_FALSE(t.port.CharReady());
+    t.port.feed("\x06");
+    EXPECT_EQ(t.port.takeWritten(), firmwareImageLines().at(1));
+}
+
+TEST(FirmwareTransfer, KeyMatchingNearTheEndEndsTheTransfer)
+{
+    // A key that matches the last line examined skips past the end.
+    FirmwareTool t;
+    t.f->Edit22->setText(QString::fromLatin1(firmwareImageLines().at(7523)));
+    t.start();
+    t.update();
+    const FirmwareTool::Run run = t.answerAll("\x06");
+    EXPECT_EQ(indicesOf(run.sent), range(0, 7522));
+    EXPECT_EQ(run.closing, "qsm");
+    EXPECT_EQ(t.f->firmwareSending, 0);
+}
+
+TEST(FirmwareTransfer, RefusedWhenTheLogNoLongerHoldsTheImage)
+{
+    FirmwareTool t;
+    t.start();
+    t.f->Memo1->clear();
+    t.f->Memo1->addLine("@T answer of another command");
+    t.f->Button39->click();
+    EXPECT_TRUE(t.port.takeWritten().isEmpty());
+    EXPECT_EQ(t.dialogs.messages, QStringList{firmwareNoImageMessage()});
+    EXPECT_EQ(t.f->firmwareSending, 0);
+    EXPECT_EQ(t.f->Timer1->interval(), 1000);
+}
+
+TEST(FirmwareLimits, NoReadyMarkEndsTheWait)
+{
+    FirmwareTool t;
+    t.feature().readyLimitMs = 300;
+    t.start();
+    QElapsedTimer clock;
+    clock.start();
+    t.update(QByteArray("\x05 no mark"));
+    const qint64 took = clock.elapsed();
+    EXPECT_GE(took, 300);
+    EXPECT_LT(took, 3000);
+    EXPECT_EQ(t.port.takeWritten(), "e");
+    EXPECT_EQ(t.dialogs.messages.back(), firmwareNotReadyMessage(300, false));
+    EXPECT_EQ(t.f->firmwareSending, 0);
+    EXPECT_EQ(t.f->Timer1->interval(), 1000);
+    EXPECT_TRUE(t.f->ProgressBar1->isHidden());
+    // The image is still there: "Update" can be pressed again.
+    t.port.FlushInBuffer();
+    t.update();
+    EXPECT_EQ(t.port.takeWritten(), "e" + firmwareImageLines().at(0));
+    EXPECT_EQ(t.f->firmwareSending, 1);
+}
+
+TEST(FirmwareLimits, PortLostDuringTheWait)
+{
+    FirmwareTool t;
+    t.feature().readyLimitMs = 20000;
+    t.start();
+    QTimer::singleShot(50, &t.port, [&] { t.port.unplug(); });
+    QElapsedTimer clock;
+    clock.start();
+    t.update(QByteArray());
+    EXPECT_LT(clock.elapsed(), 5000);
+    EXPECT_TRUE(t.dialogs.messages.contains(firmwareNotReadyMessage(20000, true)));
+    EXPECT_EQ(t.f->firmwareSending, 0);
+}
+
+TEST(FirmwareLimits, VerifyMarkMayComeInPiecesOrNotAtAll)
+{
+    for (const bool answered : {true, false}) {
+        SCOPED_TRACE(answered ? "answered in pieces" : "never answered");
+        FirmwareTool t;
+        t.feature().verifyLimitMs = 300;
+        t.start();
+        t.update();
+        t.f->Edit22->setText(QStringLiteral(":nothing"));
+        // Jump to the end of the image: the next arrival finishes.
+        t.f->firmwareLineIndex = t.f->firmwareLineCount - 1;
+        if (answered) {
+            QTimer::singleShot(0, &t.port, [&] { t.port.feed("VERIFY OK "); });
+            QTimer::singleShot(60, &t.port, [&] { t.port.feed("M"); });
+        }
+        t.port.takeWritten();
+        t.port.feed("\x06");
+        EXPECT_EQ(t.port.takeWritten(), answered ? "qsm" : "qs");
+        EXPECT_EQ(t.f->firmwareSending, 0);
+        EXPECT_EQ(t.f->Timer1->interval(), 1000);
+        EXPECT_EQ(t.f->Memo1->count(), 0);
+        EXPECT_EQ(t.dialogs.messages.contains(firmwareNoVerifyMessage(300, false)), !answered);
+    }
+}
+
+TEST(FirmwareLimits, SilentLoggerStopsTheTransfer)
+{
+    FirmwareTool t;
+    t.feature().lineLimitMs = 300;
+    t.start();
+    t.update();
+    t.port.feed("\x06");  // line 1 goes out and is never answered
+    ASSERT_EQ(t.f->firmwareSending, 1);
+    QElapsedTimer clock;
+    clock.start();
+    ASSERT_TRUE(waitFor([&] { return t.f->firmwareSending == 0; }, 5000));
+    EXPECT_GE(clock.elapsed(), 250);
+    EXPECT_EQ(t.dialogs.messages.back(), firmwareStalledMessage(1, 7525, 300));
+    EXPECT_EQ(t.f->Timer1->interval(), 1000);
+    EXPECT_TRUE(t.f->ProgressBar1->isHidden());
+    EXPECT_EQ(t.f->Memo1->store(), firmwareImageLines());
+    // A late answer is no longer taken as a request for a line.
+    t.port.takeWritten();
+    t.port.feed("\x06");
+    EXPECT_FALSE(t.port.takeWritten().startsWith(':'));
+}
+
+TEST(FirmwareEndToEnd, UpdateAgainstTheSimulatedLogger)
+{
+    sim::Options options;
+    options.burstGapMs = 1;
+    SimulatedTool tool(96, options);
+    const std::string error = tool.plugIn();
+    ASSERT_TRUE(error.empty()) << error;
+    TForm1& f = tool.startTool();
+    ASSERT_TRUE(waitFor([&] { return tool.idle() && f.loggerReady == 1 && !f.Button37->isHidden(); }, 15000))
+        << "no link; caption " << f.caption().toStdString();
+
+    f.Button37->click();
+    // The port writes from the event loop, so the wait keeps it running.
+    ASSERT_TRUE(waitFor([&] { return tool.sim.observations().loaderMode; }, 5000));
+    ASSERT_FALSE(f.Button39->isHidden());
+    QElapsedTimer clock;
+    clock.start();
+    f.Button39->click();
+    ASSERT_EQ(f.firmwareSending, 1) << tool.dialogs.messages.join(QLatin1Char('|')).toStdString();
+    ASSERT_TRUE(waitFor([&] { return f.firmwareSending == 0; }, 120000)) << "stopped at line " << f.firmwareLineIndex;
+    ASSERT_TRUE(waitFor(
+        [&] {
+            const sim::Observations o = tool.sim.observations();
+            return !o.loaderMode && std::find(o.commands.begin(), o.commands.end(), std::string("m")) != o.commands.end();
+        },
+        5000));
+    const sim::Observations o = tool.sim.observations();
+    std::printf("update of %d lines took %lld ms\n", o.loaderLines, static_cast<long long>(clock.elapsed()));
+
+    EXPECT_EQ(o.loaderLines, 7522);
+    EXPECT_EQ(tool.dialogs.messages, QStringList{kWarning});
+    EXPECT_EQ(f.caption(), QStringLiteral("Skip CNFG"));
+    // The loader got the image in order, without the configuration part.
+    std::vector<QByteArray> lines;
+    for (const std::string& c : o.commands)
+        if (!c.empty() && (c[0] == ':' || c[0] == ';'))
+            lines.push_back(QByteArray::fromStdString(c));
+    std::vector<int> expected = range(0, 7518);
+    for (int i : {7521, 7522, 7523})
+        expected.push_back(i);
+    EXPECT_EQ(indicesOf(lines), expected);
+    for (const QByteArray& l : lines)
+        if (indicesOf({l}).front() < 0)
+            ADD_FAILURE() << "not a line of the image: " << l.toStdString();
+    EXPECT_EQ(o.unknownBytes, "");
+    const auto e = std::find(o.commands.begin(), o.commands.end(), std::string("e"));
+    const auto qs = std::find(o.commands.begin(), o.commands.end(), std::string("qs"));
+    EXPECT_TRUE(e != o.commands.end() && qs != o.commands.end() && e < qs);
+    // The logger is back from the loader and identifies itself.
+    EXPECT_TRUE(waitFor([&] { return tool.idle(); }, 10000));
+}
+
+}  // namespace
+}  // namespace zelt::test
