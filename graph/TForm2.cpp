@@ -6,6 +6,9 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QShowEvent>
 #include <QPushButton>
 #include <QScrollBar>
 
@@ -73,6 +76,37 @@ void TForm2::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);
     ScrollBar1->setGeometry(0, height() - 18, width(), 18);
+}
+
+void TForm2::paintEvent(QPaintEvent* event)
+{
+    QWidget::paintEvent(event);
+    if (!onPaint)
+        return;
+    QPainter painter(this);
+    onPaint(painter);
+}
+
+void TForm2::mousePressEvent(QMouseEvent* event)
+{
+    QWidget::mousePressEvent(event);
+    if (onMouseDown)
+        onMouseDown(qRound(event->position().x()));
+}
+
+void TForm2::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    // Only the window becoming visible counts, not the system restoring it.
+    if (!event->spontaneous() && onShow)
+        onShow();
+}
+
+void TForm2::closeEvent(QCloseEvent* event)
+{
+    QWidget::closeEvent(event);
+    if (onClose)
+        onClose();
 }
 
 }  // namespace zelt

@@ -1,6 +1,9 @@
 #pragma once
 // The graph window: a recording drawn against time.
 #include <QWidget>
+#include <functional>
+
+class QPainter;
 
 class QCheckBox;
 class QComboBox;
@@ -36,8 +39,18 @@ public:
     QPushButton* Button1 = nullptr;  // fill the memo (hidden)
     LogMemo* Memo1 = nullptr;        // the lines drawn
 
+    // The window's own events, handed to the graph feature.
+    std::function<void(QPainter&)> onPaint;
+    std::function<void(int x)> onMouseDown;
+    std::function<void()> onShow;
+    std::function<void()> onClose;
+
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 };
 
 }  // namespace zelt

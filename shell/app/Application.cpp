@@ -8,6 +8,7 @@
 #include "data/Statistics.h"
 #include "data/TForm4.h"
 #include "data/TForm5.h"
+#include "graph/GraphFeature.h"
 #include "graph/TForm2.h"
 #include "link/Dispatcher.h"
 #include "link/QtComPort.h"
@@ -88,6 +89,7 @@ Application::Application(const Options& options) : owned_(std::make_unique<Owned
     form4_ = std::make_unique<TForm4>();
     form5_ = std::make_unique<TForm5>();
     form6_ = std::make_unique<TForm6>();
+    new GraphFeature(*form1_, *form2_, *form4_);
     new IdWaitDialogsFeature(*form1_, *form3_, *form6_);
     new StatisticsFeature(*form4_, *form1_);
     new StartModeFeature(*form1_, *form5_);

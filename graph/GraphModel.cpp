@@ -1,0 +1,228 @@
+#include "graph/GraphModel.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+namespace zelt {
+
+namespace {
+
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+// The date and time layout "YYYY/MM/DD hh:mm:ss.mmm," that a sample line
+// carries; the year is not read.
+bool hasSampleLayout(QByteArrayView line)
+{
+    if (line.size() < 24)
+        return false;
+    static const int digits[] = {5, 6, 8, 9, 11, 12, 14, 15, 17, 18, 20, 21, 22};
+    for (int i : digits)
+        if (!isDigit(line[i]))
+            return false;
+    return line[7] == '/' && line[10] == ' ' && line[13] == ':' && line[16] == ':' && line[19] == '.' &&
+           line[23] == ',';
+}
+
+// Characters pos .. pos + n - 1 of text, as far as text reaches.
+QByteArrayView part(QByteArrayView text, qsizetype pos, qsizetype n = -1)
+{
+    if (pos >= text.size() || pos < 0)
+        return {};
+    const qsizetype left = text.size() - pos;
+    return text.sliced(pos, n < 0 || n > left ? left : n);
+}
+
+int twoDigits(QByteArrayView text, int at) { return (text[at] - '0') * 10 + (text[at + 1] - '0'); }
+
+}  // namespace
+
+int readWholeNumber(QByteArrayView text)
+{
+    qsizetype i = 0;
+    while (i < text.size() && text[i] == ' ')
+        ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '-' || text[i] == '+'))
+        negative = text[i++] == '-';
+    std::int64_t value = 0;
+    for (; i < text.size() && isDigit(text[i]); ++i)
+        value = std::min<std::int64_t>(value * 10 + (text[i] - '0'), 2147483647);
+    return static_cast<int>(negative ? -value : value);
+}
+
+void parseRecording(const ByteLines& lines, int count, GraphSampleTable& t)
+{
+    std::fill(t.timeMs.begin(), t.timeMs.end(), 0);
+    for (auto* column : {&t.x, &t.y, &t.z, &t.temperature, &t.humidity})
+        std::fill(column->begin(), column->end(), 0);
+    std::fill(t.sample.begin(), t.sample.end(), false);
+    std::fill(t.timeText.begin(), t.timeText.end(), QByteArray());
+    t.backStepCount = 0;
+    t.firstText.clear();
+    t.lastText.clear();
+
+    const int end = std::min({count - 3, lines.size(), GraphSampleTable::kRows});
+    t.lastRow = std::max(t.firstRow, end) - 1;
+    std::int64_t dayOffset = 0;
+    int previousDay = -1;
+    std::int32_t previousTime = 0;
+    bool havePrevious = false;
+    for (int i = t.firstRow; i < end; ++i) {
+        const QByteArrayView line = lines.view(i);
+        if (!hasSampleLayout(line)) {
+            t.timeMs[i] = previousTime;
+            continue;
+        }
+        const QByteArrayView r = part(line, 5);
+        const int day = twoDigits(r, 3);
+        if (previousDay >= 0 && day != previousDay)
+            dayOffset += 86400000;
+        previousDay = day;
+        const QByteArray text = part(r, 0, 18).toByteArray();
+        if (t.firstText.isEmpty())
+            t.firstText = QString::fromLatin1(text.left(14));
+        t.lastText = QString::fromLatin1(text.left(14));
+        t.timeText[i] = text;
+        const std::int64_t ms = twoDigits(r, 12) * 1000 + readWholeNumber(part(r, 15, 3)) + twoDigits(r, 9) * 60000 +
+                                twoDigits(r, 6) * 3600000LL + dayOffset;
+        t.timeMs[i] = static_cast<std::int32_t>(std::min<std::int64_t>(ms, 2147483647));
+        if (havePrevious && t.timeMs[i] < previousTime)
+            ++t.backStepCount;
+        previousTime = t.timeMs[i];
+        havePrevious = true;
+        t.sample[i] = true;
+
+        std::int32_t* columns[] = {&t.x[i], &t.y[i], &t.z[i], &t.temperature[i], &t.humidity[i]};
+        const QByteArrayView fields = part(r, 19);
+        qsizetype pos = 0;
+        for (int f = 0; f < 5 && pos <= fields.size(); ++f) {
+            qsizetype comma = fields.indexOf(',', pos);
+            if (comma < 0)
+                comma = fields.size();
+            *columns[f] = readWholeNumber(part(fields, pos, std::min<qsizetype>(comma - pos, 7)));
+            pos = comma + 1;
+        }
+    }
+}
+
+int countsPerGFromHeader(QByteArrayView line0, int current)
+{
+    const qsizetype at = part(line0, 0, 50).indexOf('@', 4);
+    if (at < 0 || at >= 20)
+        return current;
+    const QByteArrayView number = part(line0, at + 4, 3);
+    if (number.isEmpty() || !isDigit(number[0]))
+        return current;
+    const int value = readWholeNumber(number);
+    return value > 0 ? value : current;
+}
+
+QByteArray graphRecordLine(QByteArrayView line)
+{
+    QByteArray out = line.toByteArray();
+    if (out.size() <= 24 || out[24] != ',')
+        return out;
+    const auto digitsAt = [&out](std::initializer_list<int> positions) {
+        for (int i : positions)
+            if (!isDigit(out[i]))
+                return false;
+        return true;
+    };
+    if (out[19] == '.' && digitsAt({20, 21, 22, 23})) {
+        // Tenths of milliseconds: the fourth digit goes, the milliseconds stay.
+        out.remove(23, 1);
+    } else if (out[13] == ':' && out[16] == ':' && out[20] == '.' && digitsAt({11, 12, 14, 15, 17, 18, 19, 21, 22, 23})) {
+        // A capture listing counts its seconds on past 99 ("09:00:125.005"):
+        // they are carried into the minutes and hours (hours may pass 23,
+        // which keeps the time running on past midnight).
+        const int seconds = (out[17] - '0') * 100 + (out[18] - '0') * 10 + (out[19] - '0');
+        const int minutes = twoDigits(out, 14) + seconds / 60;
+        const int hours = std::min(99, twoDigits(out, 11) + minutes / 60);
+        const QByteArray time = QStringLiteral("%1:%2:%3")
+                                    .arg(hours, 2, 10, QLatin1Char('0'))
+                                    .arg(minutes % 60, 2, 10, QLatin1Char('0'))
+                                    .arg(seconds % 60, 2, 10, QLatin1Char('0'))
+                                    .toLatin1();
+        out.replace(11, 9, time);
+    }
+    return out;
+}
+
+std::optional<TimeBaseItem> timeBaseItem(const QString& item)
+{
+    struct Row {
+        const char* text;
+        int value;
+        int numerator;
+    };
+    static const Row rows[] = {
+        {"0.01秒", 100, 100},  {"0.1秒", 1000, 100},     {"0.2秒", 2000, 100},     {"0.5秒", 5000, 100},
+        {"秒", 10000, 100},    {"10秒", 1000, 1},        {"30秒", 3000, 1},        {"分", 6000, 1},
+        {"10分", 60000, 1},    {"30分", 180000, 1},      {"時間", 360000, 1},      {"2時間", 720000, 1},
+        {"3時間", 1080000, 1}, {"6時間", 2160000, 1},    {"12時間", 4320000, 1},   {"日", 8640000, 1},
+    };
+    for (const Row& row : rows)
+        if (item == QString::fromUtf8(row.text))
+            return TimeBaseItem{row.value, row.numerator, 10};
+    return std::nullopt;
+}
+
+QString gLabel(int v, int countsPerG)
+{
+    const int s = std::max(1, countsPerG);
+    const int quotient = -v / s;
+    if (s <= 10)
+        return QString::number(quotient) + QLatin1Char('G');
+    const QString fraction = QString::number((std::abs(v) % s) * (1000 / s)).left(2);
+    const QString sign = quotient == 0 && v > 0 ? QStringLiteral("-") : QString();
+    return sign + QString::number(quotient) + QLatin1Char('.') + fraction + QLatin1Char('G');
+}
+
+QString temperatureLabel(int v)
+{
+    return QString::number(-v) + QString::fromUtf8("℃");
+}
+
+void computeIntervalStats(const GraphSampleTable& t, int start, int end, int axis, const QString& meanOverride,
+                          IntervalStats& stats)
+{
+    const std::vector<std::int32_t>& values = axis == 1 ? t.y : axis == 2 ? t.z : t.x;
+    std::int64_t sum = 0;
+    int n = 0;
+    int maxA = 0;
+    int minA = 0;
+    const int from = std::max(start, 0);
+    const int to = std::min(end, GraphSampleTable::kRows);
+    for (int k = from; k < to; ++k) {
+        if (!t.sample[k])
+            continue;
+        const int a = static_cast<int>(std::clamp<std::int64_t>(100LL * values[k], -2147483600LL, 2147483600LL));
+        if (n == 0)
+            maxA = minA = a;
+        maxA = std::max(maxA, a);
+        minA = std::min(minA, a);
+        sum += a;
+        ++n;
+    }
+    stats.statsMean = 0;
+    if (n <= 0)
+        return;
+    int mean = static_cast<int>(sum / n);
+    if (meanOverride != QStringLiteral("VOID")) {
+        bool ok = false;
+        const int m = meanOverride.trimmed().toInt(&ok);
+        if (ok && m > -20 && m < 20)
+            mean = 100 * m;
+    }
+    stats.statsCount = n;
+    stats.statsMax = maxA / 100;
+    stats.statsMin = minA / 100;
+    stats.statsMean = mean / 100;
+}
+
+QSize printedSize(QSize image, int dpiX, int dpiY)
+{
+    return QSize(image.width() * dpiX / 96, image.height() * dpiY / 96);
+}
+
+}  // namespace zelt
