@@ -66,6 +66,16 @@ struct AppFixture {
     TForm1& f() { return app->form1(); }
 };
 
+// The logger's bytes, in pieces of `chunk` bytes as the port hands them on;
+// a closed port is opened for them, as during an exchange.
+inline void feedLogger(MemoryComPort& port, const QByteArray& bytes, int chunk = 4096)
+{
+    if (!port.Open())
+        port.setOpen(true);
+    for (qsizetype pos = 0; pos < bytes.size(); pos += chunk)
+        port.feed(bytes.mid(pos, chunk));
+}
+
 // The tool with its link up and the logger ready, as after a connect.
 struct LinkedTool : AppFixture {
     TForm1* f = nullptr;
@@ -78,15 +88,7 @@ struct LinkedTool : AppFixture {
         port.takeWritten();
     }
 
-    // The logger's bytes, in pieces of `chunk` bytes as the port hands them
-    // on; a closed port is opened for them, as during an exchange.
-    void send(const QByteArray& bytes, int chunk = 4096)
-    {
-        if (!port.Open())
-            port.setOpen(true);
-        for (qsizetype pos = 0; pos < bytes.size(); pos += chunk)
-            port.feed(bytes.mid(pos, chunk));
-    }
+    void send(const QByteArray& bytes, int chunk = 4096) { feedLogger(port, bytes, chunk); }
 
     std::vector<QByteArray> memo() const { return f->Memo1->lines(); }
 };

@@ -61,15 +61,7 @@ struct MonitorTool {
 
     void unplugAdapter() { registry.keys.clear(); }
 
-    // The logger's bytes, in pieces of `chunk` bytes; a closed port is opened
-    // for them, as during an exchange.
-    void send(const QByteArray& bytes, int chunk = 4096)
-    {
-        if (!port.Open())
-            port.setOpen(true);
-        for (qsizetype pos = 0; pos < bytes.size(); pos += chunk)
-            port.feed(bytes.mid(pos, chunk));
-    }
+    void send(const QByteArray& bytes, int chunk = 4096) { feedLogger(port, bytes, chunk); }
 
     std::vector<QByteArray> memo() const { return f->Memo1->lines(); }
 };
