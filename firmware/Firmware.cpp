@@ -1,6 +1,7 @@
 #include "firmware/Firmware.h"
 
 #include "firmware/FirmwareImage.h"
+#include "firmware/HexFile.h"
 #include "link/ComPort.h"
 #include "platform/Dialogs.h"
 #include "platform/LogMemo.h"
@@ -8,6 +9,9 @@
 #include "shell/TForm1.h"
 
 #include <QCoreApplication>
+#include <QEvent>
+#include <QFileInfo>
+#include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -63,15 +67,101 @@ QString firmwareNoImageMessage()
     return QStringLiteral("The log no longer holds the firmware image. Press Start first.");
 }
 
+QString firmwareNeedsFileMessage()
+{
+    return QStringLiteral("No firmware file is open. Open the logger's firmware (Intel HEX file) with \"HEX...\" "
+                          "first; the built-in image is only for the simulated logger. Nothing was sent.");
+}
+
 FirmwareFeature::FirmwareFeature(TForm1& form) : QObject(&form), f_(form)
 {
-    f_.Memo2->setLines(firmwareImageLines());
+    f_.Memo2->setLines(standInImageLines());
+
+    // In the row of "Start" and "Update", in the window's compact view.
+    hexFileButton = new QPushButton(QStringLiteral("HEX..."), &f_);
+    hexFileButton->setObjectName(QStringLiteral("ButtonHexFile"));
+    hexFileButton->setGeometry(388, 48, 60, 24);
+    hexFileButton->setToolTip(QStringLiteral("Open the logger's firmware (Intel HEX file)"));
+    hexFileButton->show();
+    // Under "Update", where the progress bar runs; the bar covers it while
+    // it is shown.
+    imageLabel = new QLabel(&f_);
+    imageLabel->setObjectName(QStringLiteral("firmwareImageLabel"));
+    imageLabel->setGeometry(8, 76, 464, 18);
+    imageLabel->stackUnder(f_.ProgressBar1);
+    imageLabel->hide();
+    f_.Button39->installEventFilter(this);
+    f_.simulatorNotice->installEventFilter(this);
+
     f_.onClick(f_.Button37, [this] { Button37Click(); });
     f_.onClick(f_.Button39, [this] { Button39Click(); });
+    f_.onClick(hexFileButton, [this] { openHexFileClick(); });
     f_.hooks.firmwareReceive = [this] { firmwareReceive(); };
     stallWatch_ = new QTimer(this);
     stallWatch_->setInterval(200);
     connect(stallWatch_, &QTimer::timeout, this, [this] { f_.guard([this] { checkStall(); }); });
+}
+
+bool FirmwareFeature::simulatedLoggerAttached() const
+{
+    return f_.platform.portNotice && !f_.platform.portNotice(f_.ApdComPort1->ComNumber()).isEmpty();
+}
+
+bool FirmwareFeature::imageToSend(Image* image) const
+{
+    if (!fileName_.isEmpty()) {
+        *image = {&fileImage_, fileName_};
+        return true;
+    }
+    if (simulatedLoggerAttached() && !standInImageLines().empty()) {
+        *image = {&standInImageLines(), QStringLiteral("the generated stand-in image (simulated logger only)")};
+        return true;
+    }
+    return false;
+}
+
+void FirmwareFeature::showImageChoice()
+{
+    Image image;
+    const QString text = imageToSend(&image) ? QStringLiteral("Update sends: %1").arg(image.name)
+                                             : QStringLiteral("No firmware file open: press \"HEX...\" to open one");
+    imageLabel->setText(text);
+    f_.Button39->setToolTip(text);
+    imageLabel->setVisible(!f_.Button39->isHidden() || !fileName_.isEmpty());
+}
+
+bool FirmwareFeature::eventFilter(QObject* watched, QEvent* event)
+{
+    if ((watched == f_.Button39 || watched == f_.simulatorNotice) &&
+        (event->type() == QEvent::ShowToParent || event->type() == QEvent::HideToParent))
+        showImageChoice();
+    return QObject::eventFilter(watched, event);
+}
+
+void FirmwareFeature::openHexFileClick()
+{
+    if (f_.firmwareSending)
+        return;
+    FileRequest request;
+    request.filter = QStringLiteral("Intel HEX files|*.hex");
+    request.mustExist = true;
+    request.fileName = lastHexPath_;
+    if (!f_.dialogs().openFile(request))
+        return;
+    lastHexPath_ = request.fileName;
+    HexFileResult loaded = loadHexFile(request.fileName);
+    if (!loaded.error.isEmpty()) {
+        // Whatever was open before stays the image.
+        f_.dialogs().message(loaded.error);
+        return;
+    }
+    fileImage_ = std::move(loaded.lines);
+    fileName_ = QFileInfo(request.fileName).fileName();
+    f_.Memo2->setLines(fileImage_);
+    // An "Update" prepared with another image waits for "Start" again.
+    if (f_.Memo1->store() != fileImage_)
+        f_.Button39->hide();
+    showImageChoice();
 }
 
 void FirmwareFeature::Button37Click()
@@ -80,22 +170,38 @@ void FirmwareFeature::Button37Click()
     // a download and a capture.
     if (!f_.loggerReady || f_.firmwareSending || f_.downloadActive || f_.onlineRow != 0)
         return;
+    Image image;
+    if (!imageToSend(&image)) {
+        showImageChoice();
+        f_.dialogs().message(firmwareNeedsFileMessage());
+        return;
+    }
     f_.Memo1->clear();
     ComPort& port = *f_.ApdComPort1;
     if (!port.Open())
         port.setOpen(true);
     port.PutString(QByteArray(kLoaderCall, 5));
-    f_.Memo1->setLines(f_.Memo2->store());
+    f_.Memo2->setLines(*image.lines);
+    f_.Memo1->setLines(*image.lines);
     f_.Button39->show();
+    showImageChoice();
 }
 
 void FirmwareFeature::Button39Click()
 {
     if (f_.firmwareSending || f_.downloadActive || f_.onlineRow != 0)
         return;
+    // The choice is made again: the logger may have changed since "Start".
+    Image image;
+    const bool haveImage = imageToSend(&image);
+    showImageChoice();
+    if (!haveImage) {
+        f_.dialogs().message(firmwareNeedsFileMessage());
+        return;
+    }
     // Only the image goes to the loader: another command since "Start" has
     // replaced the log memo's lines with its own answer.
-    if (f_.Memo1->store() != f_.Memo2->store()) {
+    if (f_.Memo1->store() != *image.lines) {
         f_.dialogs().message(firmwareNoImageMessage());
         return;
     }

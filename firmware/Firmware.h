@@ -1,8 +1,16 @@
 #pragma once
-// The firmware update: "Start" puts the carried image into the log memo and
-// shows "Update"; "Update" sends the image to the logger's loader, one line
-// per answer of the logger, leaving out the configuration-word record, and
-// ends with the "qs" / "M" / "m" handshake.
+// The firmware update: "Start" puts the image into the log memo and shows
+// "Update"; "Update" sends the image to the logger's loader, one line per
+// answer of the logger, leaving out the configuration-word record, and ends
+// with the "qs" / "M" / "m" handshake.
+//
+// The image is the Intel HEX file the user opens with "HEX..." (checked
+// against the loader's layout before it is taken; see HexFile.h). Without
+// one, the generated stand-in is used, and only when the attached logger is
+// the simulated one: filler sent to a real logger would be written into it
+// as code. With a real logger and no file, "Start" and "Update" send nothing
+// and ask for the file. A label beside the buttons names the image "Update"
+// sends.
 //
 // Both handshakes wait for the logger inside their handler. Each wait has a
 // time limit, and a transfer whose logger stops answering is ended by a
@@ -14,6 +22,8 @@
 #include <QObject>
 #include <QString>
 
+class QLabel;
+class QPushButton;
 class QTimer;
 
 namespace zelt {
@@ -22,12 +32,14 @@ class TForm1;
 
 class FirmwareFeature : public QObject {
 public:
-    // Fills Memo2 with the carried image and joins the "Start" and "Update"
-    // buttons and the dispatcher's firmware branch.
+    // Fills Memo2 with the stand-in, adds the "HEX..." button and the image
+    // label, and joins the "Start" and "Update" buttons and the
+    // dispatcher's firmware branch.
     explicit FirmwareFeature(TForm1& form);
 
     void Button37Click();  // Start: the loader is called, the image shown
     void Button39Click();  // Update: "e", wait for '#', send line 0
+    void openHexFileClick();  // HEX...: the user's firmware file becomes the image
     // The dispatcher's firmware branch: the logger answered the last line.
     void firmwareReceive();
 
@@ -38,7 +50,24 @@ public:
     int verifyLimitMs = 10000;
     int lineLimitMs = 5000;
 
+    QPushButton* hexFileButton = nullptr;  // "HEX...", beside "Start" and "Update"
+    QLabel* imageLabel = nullptr;          // the image "Update" sends; shown with "Update"
+
+protected:
+    // Follows "Update" and the simulated-logger notice being shown or hidden.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
+    struct Image {
+        const ByteLines* lines = nullptr;
+        QString name;  // for the user
+    };
+    // The opened file, else the stand-in when the simulated logger is
+    // attached, else none.
+    bool imageToSend(Image* image) const;
+    bool simulatedLoggerAttached() const;
+    void showImageChoice();
+
     enum class Wait { Got, TimedOut, PortClosed };
     // Polls the port until '#' is read (any earlier byte is discarded).
     Wait waitForReady();
@@ -52,6 +81,9 @@ private:
     void checkStall();
 
     TForm1& f_;
+    ByteLines fileImage_;       // the checked lines of the opened HEX file
+    QString fileName_;          // its name; empty when none is open
+    QString lastHexPath_;       // proposed by the next open dialog
     ByteLines sending_;         // the log memo's lines when the transfer began
     bool waitingForReady_ = false;
     bool inArrival_ = false;
@@ -64,5 +96,6 @@ QString firmwareNotReadyMessage(int limitMs, bool portClosed);
 QString firmwareNoVerifyMessage(int limitMs, bool portClosed);
 QString firmwareStalledMessage(int lineIndex, int lineCount, int limitMs);
 QString firmwareNoImageMessage();
+QString firmwareNeedsFileMessage();
 
 }  // namespace zelt

@@ -1,26 +1,18 @@
 #include "firmware/FirmwareImage.h"
 
-#include <cstring>
+#include "firmware/HexFile.h"
+
+#include <QFile>
 
 namespace zelt {
 
-const ByteLines& firmwareImageLines()
+const ByteLines& standInImageLines()
 {
     static const ByteLines lines = [] {
-        ByteLines out;
-        for (int p = 0; p < firmware_data::kImagePartCount; ++p) {
-            const char* text = firmware_data::kImageParts[p];
-            const char* end = text + std::strlen(text);
-            while (text < end) {
-                const char* lf = static_cast<const char*>(std::memchr(text, '\n', static_cast<size_t>(end - text)));
-                if (!lf)
-                    lf = end;  // every part ends with LF; a missing one still ends its line
-                out.append(QByteArrayView(text, lf - text));
-                text = lf + 1;
-            }
-        }
-        out.append(QByteArrayView());  // the text after the last LF: the empty last line
-        return out;
+        QFile file(QStringLiteral(":/firmware/standin_image.hex"));
+        if (!file.open(QIODevice::ReadOnly))
+            return ByteLines();  // not built in: no image to offer
+        return splitHexText(file.readAll());
     }();
     return lines;
 }

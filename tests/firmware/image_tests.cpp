@@ -1,5 +1,6 @@
-// The carried image, read back with a plain Intel HEX parser.
+// The built-in stand-in image, read back with a plain Intel HEX parser.
 #include "firmware/FirmwareImage.h"
+#include "firmware/HexFile.h"
 
 #include <gtest/gtest.h>
 
@@ -73,7 +74,7 @@ std::uint16_t crc16(const std::vector<std::uint8_t>& bytes)
 
 TEST(FirmwareImage, FixedLinesAtTheirPlaces)
 {
-    const ByteLines& img = firmwareImageLines();
+    const ByteLines& img = standInImageLines();
     ASSERT_EQ(img.size(), 7525);
     EXPECT_EQ(img.at(4035), ":020000040001F9");
     EXPECT_EQ(img.at(7519), ":020000040002F8");
@@ -89,7 +90,7 @@ TEST(FirmwareImage, FixedLinesAtTheirPlaces)
 
 TEST(FirmwareImage, RecordsAreValidAndIncreasing)
 {
-    const ByteLines& img = firmwareImageLines();
+    const ByteLines& img = standInImageLines();
     ASSERT_EQ(img.size(), 7525);
     std::map<int, int> sizes;  // data bytes per record -> records
     std::vector<std::uint8_t> all;
@@ -135,6 +136,13 @@ TEST(FirmwareImage, RecordsAreValidAndIncreasing)
     char expected[8];
     std::snprintf(expected, sizeof expected, "%04X", crc16(all));
     EXPECT_EQ(img.at(7523).mid(5, 4), QByteArray(expected));
+}
+
+// The stand-in is in the layout the loader takes, as a user's file must be.
+TEST(FirmwareImage, StandInPassesTheLoaderCheck)
+{
+    const std::optional<HexProblem> p = checkLoaderImage(standInImageLines());
+    EXPECT_FALSE(p.has_value()) << p->describe().toStdString();
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
-// The firmware update through the whole tool: "Start", "Update", the
-// line-by-line transfer paced by the logger, the closing handshake, and the
-// time limits of the waits.
+// The firmware update through the whole tool: which image goes to which
+// logger, "Start", "Update", the line-by-line transfer paced by the logger,
+// the closing handshake, and the time limits of the waits.
 #include "firmware/Firmware.h"
 #include "firmware/FirmwareImage.h"
 #include "platform/PeriodicTimer.h"
@@ -8,10 +8,13 @@
 
 #include <gtest/gtest.h>
 
+#include <QFile>
 #include <QHash>
+#include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTimer>
 
 namespace zelt::test {
@@ -20,15 +23,97 @@ namespace {
 const QString kWarning = QStringLiteral("Do not Release or Power off until update completed");
 const QByteArray kLoaderCall("\x03\x06\x03\x06\x03", 5);
 
-struct FirmwareTool : LinkedTool {
-    FirmwareFeature& feature()
+// Clicks a control as the user does: it must be on screen, enabled and
+// inside its window.
+void userClick(QWidget* control)
+{
+    ASSERT_TRUE(control->isVisible()) << control->objectName().toStdString();
+    ASSERT_TRUE(control->isEnabled()) << control->objectName().toStdString();
+    QWidget* window = control->window();
+    ASSERT_TRUE(window->rect().contains(QRect(control->mapTo(window, QPoint(0, 0)), control->size())))
+        << control->objectName().toStdString();
+    QTest::mouseClick(control, Qt::LeftButton);
+}
+
+FirmwareFeature& featureOf(TForm1& f)
+{
+    for (QObject* o : f.children())
+        if (auto* p = dynamic_cast<FirmwareFeature*>(o))
+            return *p;
+    throw std::logic_error("no firmware feature");
+}
+
+// A small firmware file in the loader's layout: program data under upper
+// addresses 0 and 1, the configuration words behind ":020000040002F8".
+const std::vector<QByteArray> kSmallImage = {
+    ":08000000AC6D1B00DC75D4009F",
+    ":04000800FBFB780086",
+    ":020000040001F9",
+    ":08000000112233004455660093",
+    ":020000040002F8",
+    ":10AFF000FFFF00003FFF00007FCE00007F3F00000A",
+    ":00000001FF",
+    ";PIC24FJ128GA310",
+};
+// What the transfer sends of it: all but the configuration words and their
+// address record.
+const std::vector<QByteArray> kSmallImageSent = {kSmallImage[0], kSmallImage[1], kSmallImage[2],
+                                                 kSmallImage[3], kSmallImage[6], kSmallImage[7]};
+
+QByteArray joined(const std::vector<QByteArray>& lines, const char* eol)
+{
+    QByteArray out;
+    for (const QByteArray& l : lines)
+        out += l + eol;
+    return out;
+}
+
+// Firmware files the user may open, in a directory of the test's own.
+struct HexFiles {
+    QTemporaryDir dir;
+    QString write(const QString& name, const QByteArray& content)
     {
-        for (QObject* o : f->children())
-            if (auto* p = dynamic_cast<FirmwareFeature*>(o))
-                return *p;
-        throw std::logic_error("no firmware feature");
+        QFile f(dir.filePath(name));
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(content);
+        return f.fileName();
+    }
+};
+
+struct FirmwareTool : LinkedTool {
+    // Whether the port is the simulated logger's, as the platform tells it.
+    bool simulated = true;
+
+    explicit FirmwareTool(bool simulatedLogger = true) : simulated(simulatedLogger)
+    {
+        f->platform.portNotice = [this](int comNumber) {
+            return simulated ? QStringLiteral("Simulated logger on COM%1").arg(comNumber) : QString();
+        };
     }
 
+    // The window on screen, the logger identified as the supported model.
+    void showIdentified()
+    {
+        send("JKTW128 SN=20240624\n");
+        f->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(f));
+        port.takeWritten();
+    }
+    // "HEX..." pressed and `path` chosen in the open dialog.
+    void openHex(const QString& path)
+    {
+        dialogs.files.push_back(path);
+        userClick(feature().hexFileButton);
+    }
+    // "Update" pressed by the user; the loader answers '#' to "e".
+    void userUpdate()
+    {
+        QTimer::singleShot(0, &port, [this] { port.feed("#"); });
+        userClick(f->Button39);
+    }
+    QLabel& imageLabel() { return *feature().imageLabel; }
+
+    FirmwareFeature& feature() { return featureOf(*f); }
     // "Start", with the tick running at 1000 ms as after an exchange.
     void start()
     {
@@ -49,7 +134,7 @@ struct FirmwareTool : LinkedTool {
         const int i = f->firmwareLineIndex, n = f->firmwareLineCount;
         if (i >= n - 1)
             return true;
-        return QString::fromLatin1(firmwareImageLines().at(i)) == f->Edit22->text() && i + 2 >= n;
+        return QString::fromLatin1(f->Memo1->store().at(i)) == f->Edit22->text() && i + 2 >= n;
     }
 
     struct Run {
@@ -88,13 +173,29 @@ struct FirmwareTool : LinkedTool {
 std::vector<int> indicesOf(const std::vector<QByteArray>& sent)
 {
     QHash<QByteArray, int> index;
-    const ByteLines& img = firmwareImageLines();
+    const ByteLines& img = standInImageLines();
     for (int i = 0; i < img.size(); ++i)
         index.insert(img.at(i), i);
     std::vector<int> out;
     for (const QByteArray& s : sent)
         out.push_back(index.value(s, -1));
     return out;
+}
+
+// The loader has left after "qs" and the tool's closing "m" arrived.
+bool backFromLoader(const sim::Observations& o)
+{
+    return !o.loaderMode && std::find(o.commands.begin(), o.commands.end(), std::string("m")) != o.commands.end();
+}
+
+// The lines of a HEX image (records and comments) the loader received, in order.
+std::vector<QByteArray> imageLinesReceived(const sim::Observations& o)
+{
+    std::vector<QByteArray> lines;
+    for (const std::string& c : o.commands)
+        if (!c.empty() && (c[0] == ':' || c[0] == ';'))
+            lines.push_back(QByteArray::fromStdString(c));
+    return lines;
 }
 
 std::vector<int> range(int from, int to)
@@ -105,14 +206,117 @@ std::vector<int> range(int from, int to)
     return out;
 }
 
+TEST(FirmwareImageChoice, StandInOnlyForTheSimulatedLogger)
+{
+    FirmwareTool t(false);
+    t.showIdentified();
+    EXPECT_FALSE(t.imageLabel().isVisible());
+
+    // A real logger and no file: "Start" asks for the file and sends nothing.
+    const std::vector<QByteArray> log = t.memo();
+    ASSERT_FALSE(log.empty());
+    userClick(t.f->Button37);
+    EXPECT_EQ(t.dialogs.messages, QStringList{firmwareNeedsFileMessage()});
+    EXPECT_TRUE(t.port.takeWritten().isEmpty());
+    EXPECT_FALSE(t.f->Button39->isVisible());
+    EXPECT_EQ(t.memo(), log);
+
+    // The simulated logger: "Start" shows the stand-in, and the label says so.
+    t.simulated = true;
+    userClick(t.f->Button37);
+    EXPECT_EQ(t.port.takeWritten(), kLoaderCall);
+    EXPECT_EQ(t.f->Memo1->store(), standInImageLines());
+    ASSERT_TRUE(t.f->Button39->isVisible());
+    EXPECT_TRUE(t.imageLabel().isVisible());
+    EXPECT_EQ(t.imageLabel().text(),
+              QStringLiteral("Update sends: the generated stand-in image (simulated logger only)"));
+
+    // The port is a real logger's by the time "Update" is pressed: nothing
+    // goes out, not even "e", and the label no longer offers the stand-in.
+    t.simulated = false;
+    t.dialogs.messages.clear();
+    t.f->Timer1->setInterval(1000);
+    userClick(t.f->Button39);
+    EXPECT_EQ(t.dialogs.messages, QStringList{firmwareNeedsFileMessage()});
+    EXPECT_TRUE(t.port.takeWritten().isEmpty());
+    EXPECT_EQ(t.f->firmwareSending, 0);
+    EXPECT_EQ(t.f->Timer1->interval(), 1000);
+    EXPECT_TRUE(t.imageLabel().text().startsWith(QStringLiteral("No firmware file open"))) << t.imageLabel().text().toStdString();
+}
+
+TEST(FirmwareImageChoice, InvalidFileNamesItsLineAndLoadsNothing)
+{
+    // The stand-in's text with one record broken far into the file.
+    std::vector<QByteArray> lines = standInImageLines().toVector();
+    lines.pop_back();
+    lines[1000].back() = lines[1000].back() == '0' ? '1' : '0';
+    HexFiles files;
+    const QString bad = files.write(QStringLiteral("broken.hex"), joined(lines, "\r\n"));
+
+    FirmwareTool t(false);
+    t.showIdentified();
+    t.openHex(bad);
+    ASSERT_EQ(t.dialogs.fileRequests.size(), 1u);
+    EXPECT_TRUE(t.dialogs.fileRequests[0].filter.contains(QStringLiteral("*.hex")));
+    ASSERT_EQ(t.dialogs.messages.size(), 1);
+    const QString& message = t.dialogs.messages[0];
+    EXPECT_TRUE(message.contains(QStringLiteral("broken.hex"))) << message.toStdString();
+    EXPECT_TRUE(message.contains(QStringLiteral("Line 1001: checksum"))) << message.toStdString();
+    EXPECT_TRUE(t.port.takeWritten().isEmpty());
+    EXPECT_FALSE(t.imageLabel().isVisible());
+
+    // Nothing was loaded: with the real logger "Start" still asks for a file.
+    userClick(t.f->Button37);
+    EXPECT_EQ(t.dialogs.messages.back(), firmwareNeedsFileMessage());
+    EXPECT_TRUE(t.port.takeWritten().isEmpty());
+}
+
+TEST(FirmwareImageChoice, OpenedFileIsWhatIsShownAndSent)
+{
+    HexFiles files;
+    const QString small = files.write(QStringLiteral("logger-v2.hex"), joined(kSmallImage, "\r\n"));
+    FirmwareTool t(false);
+    t.showIdentified();
+    t.f->Timer1->setInterval(1000);
+    t.openHex(small);
+    EXPECT_TRUE(t.dialogs.messages.isEmpty()) << t.dialogs.messages.join(QLatin1Char('|')).toStdString();
+    EXPECT_TRUE(t.imageLabel().isVisible());
+    EXPECT_EQ(t.imageLabel().text(), QStringLiteral("Update sends: logger-v2.hex"));
+
+    userClick(t.f->Button37);
+    EXPECT_EQ(t.port.takeWritten(), kLoaderCall);
+    std::vector<QByteArray> shown = kSmallImage;
+    shown.push_back(QByteArray());  // the empty last line, never sent
+    EXPECT_EQ(t.f->Memo1->lines(), shown);
+    ASSERT_TRUE(t.f->Button39->isVisible());
+
+    t.userUpdate();
+    ASSERT_EQ(t.f->firmwareSending, 1) << t.dialogs.messages.join(QLatin1Char('|')).toStdString();
+    const FirmwareTool::Run run = t.answerAll("\x06");
+    EXPECT_EQ(run.sent, kSmallImageSent);
+    EXPECT_EQ(run.closing, "qsm");
+    EXPECT_EQ(t.f->caption(), QStringLiteral("Skip CNFG"));
+    EXPECT_EQ(t.dialogs.messages, QStringList{kWarning});
+
+    // Another file opened after "Start": "Update" waits for "Start" again.
+    std::vector<QByteArray> other = kSmallImage;
+    other.pop_back();  // without the comment
+    const QString second = files.write(QStringLiteral("logger-v3.hex"), joined(other, "\n"));
+    userClick(t.f->Button37);
+    ASSERT_TRUE(t.f->Button39->isVisible());
+    t.openHex(second);
+    EXPECT_FALSE(t.f->Button39->isVisible());
+    EXPECT_EQ(t.imageLabel().text(), QStringLiteral("Update sends: logger-v3.hex"));
+}
+
 TEST(FirmwareStart, ShowsTheImageAndCallsTheLoader)
 {
     FirmwareTool t;
-    EXPECT_EQ(t.f->Memo2->store(), firmwareImageLines());
+    EXPECT_EQ(t.f->Memo2->store(), standInImageLines());
     t.f->Memo1->addLine("old answer");
     t.f->Button37->click();
     EXPECT_EQ(t.port.takeWritten(), kLoaderCall);
-    EXPECT_EQ(t.f->Memo1->store(), firmwareImageLines());
+    EXPECT_EQ(t.f->Memo1->store(), standInImageLines());
     EXPECT_FALSE(t.f->Button39->isHidden());
 }
 
@@ -134,7 +338,7 @@ TEST(FirmwareStart, NothingWithoutReadyLoggerOrDuringTransfer)
     t.f->Button37->click();  // a second "Start" would break into the transfer
     t.f->Button39->click();  // and so would a second "Update"
     EXPECT_TRUE(t.port.takeWritten().isEmpty());
-    EXPECT_EQ(t.f->Memo1->store(), firmwareImageLines());
+    EXPECT_EQ(t.f->Memo1->store(), standInImageLines());
 }
 
 struct TransferCase {
@@ -173,7 +377,7 @@ TEST(FirmwareTransfer, WholeImageLineByLine)
         EXPECT_EQ(indicesOf(run.sent), c.expectedLines);
         EXPECT_EQ(run.arrivals, static_cast<int>(c.expectedLines.size()));
         EXPECT_EQ(run.maxProgress, 7523);
-        EXPECT_EQ(run.edit12AfterFirst, QString::fromLatin1(firmwareImageLines().at(1)) + QStringLiteral("17525"));
+        EXPECT_EQ(run.edit12AfterFirst, QString::fromLatin1(standInImageLines().at(1)) + QStringLiteral("17525"));
         EXPECT_EQ(t.f->caption(), c.skipCaption ? QStringLiteral("Skip CNFG") : QStringLiteral("before"));
         const int errs = static_cast<int>(t.dialogs.messages.count(QStringLiteral("err")));
         EXPECT_EQ(errs, c.answer == "!" ? run.arrivals : 0);
@@ -194,12 +398,12 @@ TEST(FirmwareTransfer, SeveralBytesInOneArrivalSendOneLine)
     FirmwareTool t;
     t.start();
     t.update();
-    EXPECT_EQ(t.port.takeWritten(), "e" + firmwareImageLines().at(0));
+    EXPECT_EQ(t.port.takeWritten(), "e" + standInImageLines().at(0));
     t.port.feed("\x06\x06\x06!");
-    EXPECT_EQ(t.port.takeWritten(), firmwareImageLines().at(1));
+    EXPECT_EQ(t.port.takeWritten(), standInImageLines().at(1));
     EXPECT_EQ(t.dialogs.messages.count(QStringLiteral("err")), 1);
     t.port.feed("!!");
-    EXPECT_EQ(t.port.takeWritten(), firmwareImageLines().at(2));
+    EXPECT_EQ(t.port.takeWritten(), standInImageLines().at(2));
     EXPECT_EQ(t.dialogs.messages.count(QStringLiteral("err")), 3);
     EXPECT_EQ(t.f->firmwareLineIndex, 3);
 }
@@ -209,17 +413,17 @@ TEST(FirmwareTransfer, BytesAroundTheReadyMarkAreNotAnswers)
     FirmwareTool t;
     t.start();
     t.update(QByteArray("\x05junk#\r\n"));
-    EXPECT_EQ(t.port.takeWritten(), "e" + firmwareImageLines().at(0));
+    EXPECT_EQ(t.port.takeWritten(), "e" + standInImageLines().at(0));
     EXPECT_FALSE(t.port.CharReady());
     t.port.feed("\x06");
-    EXPECT_EQ(t.port.takeWritten(), firmwareImageLines().at(1));
+    EXPECT_EQ(t.port.takeWritten(), standInImageLines().at(1));
 }
 
 TEST(FirmwareTransfer, KeyMatchingNearTheEndEndsTheTransfer)
 {
     // A key that matches the last line examined skips past the end.
     FirmwareTool t;
-    t.f->Edit22->setText(QString::fromLatin1(firmwareImageLines().at(7523)));
+    t.f->Edit22->setText(QString::fromLatin1(standInImageLines().at(7523)));
     t.start();
     t.update();
     const FirmwareTool::Run run = t.answerAll("\x06");
@@ -260,7 +464,7 @@ TEST(FirmwareLimits, NoReadyMarkEndsTheWait)
     // The image is still there: "Update" can be pressed again.
     t.port.FlushInBuffer();
     t.update();
-    EXPECT_EQ(t.port.takeWritten(), "e" + firmwareImageLines().at(0));
+    EXPECT_EQ(t.port.takeWritten(), "e" + standInImageLines().at(0));
     EXPECT_EQ(t.f->firmwareSending, 1);
 }
 
@@ -318,7 +522,7 @@ TEST(FirmwareLimits, SilentLoggerStopsTheTransfer)
     EXPECT_EQ(t.dialogs.messages.back(), firmwareStalledMessage(1, 7525, 300));
     EXPECT_EQ(t.f->Timer1->interval(), 1000);
     EXPECT_TRUE(t.f->ProgressBar1->isHidden());
-    EXPECT_EQ(t.f->Memo1->store(), firmwareImageLines());
+    EXPECT_EQ(t.f->Memo1->store(), standInImageLines());
     // A late answer is no longer taken as a request for a line.
     t.port.takeWritten();
     t.port.feed("\x06");
@@ -345,12 +549,7 @@ TEST(FirmwareEndToEnd, UpdateAgainstTheSimulatedLogger)
     f.Button39->click();
     ASSERT_EQ(f.firmwareSending, 1) << tool.dialogs.messages.join(QLatin1Char('|')).toStdString();
     ASSERT_TRUE(waitFor([&] { return f.firmwareSending == 0; }, 120000)) << "stopped at line " << f.firmwareLineIndex;
-    ASSERT_TRUE(waitFor(
-        [&] {
-            const sim::Observations o = tool.sim.observations();
-            return !o.loaderMode && std::find(o.commands.begin(), o.commands.end(), std::string("m")) != o.commands.end();
-        },
-        5000));
+    ASSERT_TRUE(waitFor([&] { return backFromLoader(tool.sim.observations()); }, 5000));
     const sim::Observations o = tool.sim.observations();
     std::printf("update of %d lines took %lld ms\n", o.loaderLines, static_cast<long long>(clock.elapsed()));
 
@@ -358,10 +557,7 @@ TEST(FirmwareEndToEnd, UpdateAgainstTheSimulatedLogger)
     EXPECT_EQ(tool.dialogs.messages, QStringList{kWarning});
     EXPECT_EQ(f.caption(), QStringLiteral("Skip CNFG"));
     // The loader got the image in order, without the configuration part.
-    std::vector<QByteArray> lines;
-    for (const std::string& c : o.commands)
-        if (!c.empty() && (c[0] == ':' || c[0] == ';'))
-            lines.push_back(QByteArray::fromStdString(c));
+    const std::vector<QByteArray> lines = imageLinesReceived(o);
     std::vector<int> expected = range(0, 7518);
     for (int i : {7521, 7522, 7523})
         expected.push_back(i);
@@ -375,6 +571,40 @@ TEST(FirmwareEndToEnd, UpdateAgainstTheSimulatedLogger)
     EXPECT_TRUE(e != o.commands.end() && qs != o.commands.end() && e < qs);
     // The logger is back from the loader and identifies itself.
     EXPECT_TRUE(waitFor([&] { return tool.idle(); }, 10000));
+}
+
+
+TEST(FirmwareEndToEnd, OpenedFileAgainstTheSimulatedLogger)
+{
+    HexFiles files;
+    const QString small = files.write(QStringLiteral("logger-v2.hex"), joined(kSmallImage, "\r\n"));
+    sim::Options options;
+    options.burstGapMs = 1;
+    SimulatedTool tool(97, options);
+    const std::string error = tool.plugIn();
+    ASSERT_TRUE(error.empty()) << error;
+    TForm1& f = tool.startTool();
+    f.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&f));
+    ASSERT_TRUE(waitFor([&] { return tool.idle() && f.loggerReady == 1 && f.Button37->isVisible(); }, 15000))
+        << "no link; caption " << f.caption().toStdString();
+
+    // The file the user opens goes to the simulated logger instead of the stand-in.
+    tool.dialogs.files.push_back(small);
+    userClick(featureOf(f).hexFileButton);
+    ASSERT_TRUE(tool.dialogs.messages.isEmpty()) << tool.dialogs.messages.join(QLatin1Char('|')).toStdString();
+    userClick(f.Button37);
+    ASSERT_TRUE(waitFor([&] { return tool.sim.observations().loaderMode; }, 5000));
+    EXPECT_EQ(featureOf(f).imageLabel->text(), QStringLiteral("Update sends: logger-v2.hex"));
+    userClick(f.Button39);
+    ASSERT_TRUE(waitFor([&] { return f.firmwareSending == 0; }, 30000)) << "stopped at line " << f.firmwareLineIndex;
+    ASSERT_TRUE(waitFor([&] { return backFromLoader(tool.sim.observations()); }, 5000));
+    const sim::Observations o = tool.sim.observations();
+    const std::vector<QByteArray> lines = imageLinesReceived(o);
+    EXPECT_EQ(lines, kSmallImageSent);
+    EXPECT_EQ(o.loaderLines, static_cast<int>(kSmallImageSent.size()));
+    EXPECT_EQ(tool.dialogs.messages, QStringList{kWarning});
+    EXPECT_EQ(o.unknownBytes, "");
 }
 
 }  // namespace
