@@ -47,6 +47,7 @@ void StatisticsFeature::Timer1Timer()
     f_.Label4->setText(gValueLine(kMinLineFormat, s.statsMin, c));
     f_.Label7->setText(gValueLine(kMeanLineFormat, s.statsMean, c));
     f_.Label5->setText(sampleCountLine(s.statsCount));
+    f_.Label8->setText(s.meanNote);
 }
 
 }  // namespace zelt

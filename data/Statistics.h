@@ -19,6 +19,9 @@ struct IntervalStats {
     int statsMin = 0;
     int statsMean = 0;
     int statsCount = 0;
+    // Why the mean override was not used (a text that is no whole number);
+    // empty when there is nothing to say.
+    QString meanNote;
 };
 
 // Line formats of the three values: sign, whole G, three fraction digits,

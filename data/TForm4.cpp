@@ -15,8 +15,10 @@ TForm4::TForm4(QWidget* parent) : QWidget(parent, Qt::Tool)
     const auto label = [this, &y](const char* name) {
         auto* l = new QLabel(this);
         l->setObjectName(QString::fromLatin1(name));
-        l->setGeometry(4, y, 255, 22);
-        y += 25;
+        // Seven lines of 22 pixels fill the window: the six values and a
+        // note on the mean override.
+        l->setGeometry(4, y, 255, 20);
+        y += 22;
         return l;
     };
     Label1 = label("Label1");
@@ -25,6 +27,8 @@ TForm4::TForm4(QWidget* parent) : QWidget(parent, Qt::Tool)
     Label3 = label("Label3");
     Label4 = label("Label4");
     Label5 = label("Label5");
+    Label8 = label("Label8");
+    Label8->setStyleSheet(QStringLiteral("color: #C00000"));
     Timer1 = new PeriodicTimer(500, this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
 }

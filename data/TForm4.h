@@ -22,6 +22,7 @@ public:
     QLabel* Label3 = nullptr;  // maximum
     QLabel* Label4 = nullptr;  // minimum
     QLabel* Label5 = nullptr;  // count
+    QLabel* Label8 = nullptr;  // a note on the mean override, when it was not used
     PeriodicTimer* Timer1 = nullptr;
 
     // The marked interval's statistics, written by the graph window.

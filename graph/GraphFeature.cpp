@@ -8,6 +8,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QEvent>
+#include <QFontMetrics>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
@@ -15,6 +16,7 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollBar>
 #include <algorithm>
 #include <cstdlib>
@@ -24,8 +26,11 @@ namespace zelt {
 
 namespace {
 
-constexpr int kMaxGraphLines = 65500;
 constexpr int kGapMs = 1800001;  // a longer step between samples breaks the traces
+
+// The grid's labels and lines in the desktop's "grey text" colour: a mid
+// grey that reads well on the window's light background.
+const QColor kGrayText(109, 109, 109);
 
 class SystemPrinter : public GraphPrinter {
 public:
@@ -60,10 +65,12 @@ GraphFeature::GraphFeature(TForm1& main, TForm2& graph, TForm4& statistics)
     connect(f_.Button4, &QPushButton::clicked, this, [this] { f1_.guard([this] { Button4Click(); }); });
     connect(f_.Button2, &QPushButton::clicked, this, [this] { f1_.guard([this] { Button2Click(); }); });
     connect(f_.ScrollBar1, &QScrollBar::valueChanged, this, [this] { f1_.guard([this] { ScrollBar1Change(); }); });
-    connect(f_.ComboBox1, &QComboBox::currentIndexChanged, this,
-            [this] { f1_.guard([this] { ComboBox1Change(); }); });
-    connect(f_.ComboBox2, &QComboBox::currentIndexChanged, this,
-            [this] { f1_.guard([this] { ComboBox2Change(); }); });
+    // A pick applies its item every time, the item already shown included.
+    connect(f_.ComboBox1, &QComboBox::activated, this, [this] { f1_.guard([this] { ComboBox1Change(); }); });
+    connect(f_.ComboBox2, &QComboBox::activated, this, [this] { f1_.guard([this] { ComboBox2Change(); }); });
+    connect(f_.Edit8, &QLineEdit::returnPressed, this, [this] { f1_.guard([this] { Edit8Return(); }); });
+    // The statistics follow the mean override as it is typed.
+    connect(f_.Edit1, &QLineEdit::textChanged, this, [this] { f_.update(); });
     for (QCheckBox* box : {f_.CheckBox1, f_.CheckBox2, f_.CheckBox3})
         connect(box, &QCheckBox::toggled, this, [this] { f_.update(); });
     f_.Edit1->installEventFilter(this);
@@ -117,10 +124,14 @@ void GraphFeature::Button12Click()
     if (!line0.startsWith("Start"))
         return;
     f1_.countsPerG = countsPerGFromHeader(line0, f1_.countsPerG);
-    f1_.decodedCount = std::min(memo.size(), kMaxGraphLines);
+    f1_.decodedCount = std::min(memo.size(), lineLimit_);
     f1_.recordLines.clear();
     for (int i = 0; i < f1_.decodedCount; ++i)
         f1_.recordLines.set(i, graphRecordLine(memo.view(i)));
+    if (memo.size() > lineLimit_)
+        f1_.dialogs().message(QStringLiteral("データが多すぎます。グラフは先頭の%1行だけを表示します (全%2行)")
+                                  .arg(lineLimit_)
+                                  .arg(memo.size()));
     f_.close();
     f_.resize(800, 550);
     f_.show();
@@ -178,6 +189,19 @@ void GraphFeature::ComboBox1Change()
         scaleDenominator = item->denominator;
         f_.Edit8->setText(QString::number(item->value / 40));
     }
+    applyEdit8();
+}
+
+void GraphFeature::Edit8Return()
+{
+    // As the blank item: the typed divisor with the last factor. The list
+    // shows the blank item, since no named time base applies any more.
+    applyEdit8();
+    f_.ComboBox1->setCurrentIndex(f_.ComboBox1->count() - 1);
+}
+
+void GraphFeature::applyEdit8()
+{
     const QString text = f_.Edit8->text();
     bool ok = false;
     const int divisor = text.trimmed().toInt(&ok);
@@ -214,10 +238,17 @@ void GraphFeature::FormMouseDown(int x)
         f4_.hide();
     } else {
         const QSize screen = f1_.platform.screenSize ? f1_.platform.screenSize() : QSize(1024, 768);
-        if (screen.height() >= 760)
-            f4_.move(f_.x() + f_.width() / 3, f_.y() - f4_.height() + 20);
-        else
-            f4_.move(f_.x() + f_.width() / 6, f_.y() + 10);
+        QPoint at = screen.height() >= 760 ? QPoint(f_.x() + f_.width() / 3, f_.y() - f4_.height() + 20)
+                                           : QPoint(f_.x() + f_.width() / 6, f_.y() + 10);
+        // The whole window, title bar included, stays on the graph window's
+        // screen.
+        if (const QScreen* on = f_.screen()) {
+            const QRect area = on->availableGeometry();
+            const QSize frame = f4_.frameGeometry().size().expandedTo(f4_.size());
+            at.setX(std::clamp(at.x(), area.left(), std::max(area.left(), area.right() + 1 - frame.width())));
+            at.setY(std::clamp(at.y(), area.top(), std::max(area.top(), area.bottom() + 1 - frame.height())));
+        }
+        f4_.move(at);
         f4_.show();
         f4_.raise();
     }
@@ -238,7 +269,9 @@ void GraphFeature::Button2Click()
     f_.Button2->hide();
     const QImage image = f_.grab().toImage();
     printer_->printPage([&image](QPainter& painter, QPaintDevice& page) {
-        const QSize size = printedSize(image.size(), page.logicalDpiX(), page.logicalDpiY());
+        // Physical size, or the whole window scaled down to the page.
+        const QSize size =
+            printedSize(image.size(), page.logicalDpiX(), page.logicalDpiY(), QSize(page.width(), page.height()));
         painter.drawImage(QRect(QPoint(0, 0), size), image);
     });
 }
@@ -251,10 +284,11 @@ void GraphFeature::FormPaint(QPainter& p)
     const QColor grey(0x80, 0x80, 0x80);
     const QColor shadow = pal.color(QPalette::Shadow);
     const QColor highlight = pal.color(QPalette::Highlight);
-    const QColor grayText = pal.color(QPalette::Disabled, QPalette::WindowText);
+    const QColor grayText = kGrayText;
     QFont font(QStringLiteral("ＭＳ Ｐゴシック"));
     font.setPixelSize(12);
     p.setFont(font);
+    const QFontMetrics metrics(font);
     const auto text = [&p](int x, int y, const QColor& colour, const QString& s) {
         p.setPen(colour);
         p.drawText(QRect(x, y, 400, 16), Qt::AlignLeft | Qt::AlignTop | Qt::TextDontClip, s);
@@ -287,14 +321,22 @@ void GraphFeature::FormPaint(QPainter& p)
     f_.CheckBox2->move(68, 50);
     f_.CheckBox3->move(68, 62);
 
-    // 4: value grid
+    // 4: value grid. The temperature labels stand clear of the widest G
+    // label, their digits in one column whatever the sign.
+    int widestG = 0;
+    for (int v = -100; v <= 100; v += 10)
+        widestG = std::max(widestG, metrics.horizontalAdvance(gLabel(v, f1_.countsPerG)));
+    const int temperatureX = 5 + widestG + 10 + metrics.horizontalAdvance(QLatin1Char('-'));
     for (int v = -100; v <= 100; v += 10) {
         const int y = originY + 2 * v;
         QColor pen(0xC0, 0xC0, 0xC0);
         if (v % 20 == 0) {
             pen = grayText;
-            if (v >= -40 && v <= 40)
-                text(v <= 0 ? 40 : 35, y - 9, grayText, temperatureLabel(v));
+            if (v >= -40 && v <= 40) {
+                const QString label = temperatureLabel(v);
+                const int minus = label.startsWith(QLatin1Char('-')) ? metrics.horizontalAdvance(QLatin1Char('-')) : 0;
+                text(temperatureX - minus, y - 9, grayText, label);
+            }
         }
         if (v == 0)
             pen = Qt::black;
@@ -332,68 +374,102 @@ void GraphFeature::FormPaint(QPainter& p)
     if (!table.hasRows())
         return;
 
-    // 8: x mapping and the average step
+    // 8: x mapping and the average step between samples
     const GraphSampleTable& t = table;
     const TimeScale sc = scale();
     const int P = std::clamp(f_.ScrollBar1->value(), t.firstRow, t.lastRow);
-    const std::int32_t base = t.timeMs[P];
-    const auto xOf = [&](int k) { return sc.pixels(std::int64_t(t.timeMs[k]) - base) + centreX; };
+    const std::int64_t base = t.timeMs[P];
+    const auto xOf = [&](int k) { return sc.pixels(t.timeMs[k] - base) + centreX; };
     int steps = 0;
     std::int64_t stepSum = 0;
-    for (int k = P; k < P + 10 && k + 1 <= t.lastRow; ++k, ++steps)
-        stepSum += xOf(k + 1) - xOf(k);
-    const int A = steps > 0 ? static_cast<int>(stepSum / steps) : 0;
+    for (int k = t.isSample(P) ? P : t.nextSample[P]; k >= 0 && steps < 10 && t.nextSample[k] >= 0; ++steps) {
+        stepSum += xOf(t.nextSample[k]) - xOf(k);
+        k = t.nextSample[k];
+    }
+    const std::int64_t A = steps > 0 ? stepSum / steps : 0;
 
+    // Time labels keep clear of each other: one whose text would run into a
+    // label already written is left out.
+    std::vector<std::pair<std::int64_t, std::int64_t>> labelSpans;
     const auto timeLabel = [&](int k, bool atOffsetZero) {
-        const int offset = sc.pixels(std::int64_t(t.timeMs[k]) - base);
+        const std::int64_t offset = sc.pixels(t.timeMs[k] - base);
         if (offset % 80 != 0 || (offset == 0 && !atOffsetZero) || !t.sample[k])
             return;
+        const std::int64_t x = xOf(k) - 5;
+        if (x > W || x < -400)
+            return;
         const QByteArray clock = t.timeText[k].mid(6, scaleNumerator == 100 ? 11 : 8);
-        text(xOf(k) - 5, centreY + 150, shadow, QString::fromUtf8("↑") + QString::fromLatin1(clock));
+        const QString label = QString::fromUtf8("↑") + QString::fromLatin1(clock);
+        const std::int64_t right = x + metrics.horizontalAdvance(label) + 2;
+        for (const auto& span : labelSpans)
+            if (x < span.second && span.first < right)
+                return;
+        labelSpans.emplace_back(x, right);
+        text(static_cast<int>(x), centreY + 150, shadow, label);
     };
-    // The piece between rows a and b (both samples, close enough in time).
-    const auto piece = [&](int a, int b, int xa, int xb, bool forward) {
-        if (!t.sample[a] || !t.sample[b] || !t.parsed(a) || !t.parsed(b))
+    // The piece between sample rows a and b, when they are close enough in
+    // time; rows between them that are no sample are passed over.
+    const auto piece = [&](int a, int b, std::int64_t xa, std::int64_t xb, bool forward) {
+        if (a < 0 || b < 0 || !t.isSample(a) || !t.isSample(b))
             return;
-        if (std::abs(std::int64_t(t.timeMs[b]) - t.timeMs[a]) >= kGapMs)
+        if (std::abs(t.timeMs[b] - t.timeMs[a]) >= kGapMs)
             return;
-        const auto y = [&](std::int32_t value) { return static_cast<int>(centreY - 2LL * value); };
-        line(red, xa, y(t.temperature[a]), xb, y(t.temperature[b]));
-        if (t.humidity[a] != 0)
-            line(highlight, xa, y(t.humidity[a]), xb, y(t.humidity[b]));
         const bool wide = (forward ? xb - xa : xa - xb) > 2 * A;
+        const auto trace = [&](const QColor& colour, std::int32_t va, std::int32_t vb) {
+            const auto cut = clipPiece(xa, centreY - 2LL * va, xb, centreY - 2LL * vb, -16, W + 16);
+            if (!cut)
+                return;
+            p.setPen(colour);
+            p.drawLine(cut->toLine());
+        };
+        trace(red, t.temperature[a], t.temperature[b]);
+        if (t.humidity[a] != 0)
+            trace(highlight, t.humidity[a], t.humidity[b]);
         if (f_.CheckBox1->isChecked())
-            line(wide ? grey : magenta, xa, y(t.x[a]), xb, y(t.x[b]));
+            trace(wide ? grey : magenta, t.x[a], t.x[b]);
         if (f_.CheckBox2->isChecked())
-            line(wide ? grey : blue, xa, y(t.y[a]), xb, y(t.y[b]));
+            trace(wide ? grey : blue, t.y[a], t.y[b]);
         if (f_.CheckBox3->isChecked())
-            line(wide ? grey : green, xa, y(t.z[a]), xb, y(t.z[b]));
+            trace(wide ? grey : green, t.z[a], t.z[b]);
     };
 
-    // 9, 10: forward pass
+    // 9, 10: forward pass. Each sample row is joined to the next sample row;
+    // when the centre row is none, the piece across it joins its neighbours.
     const int count = lineCount();
+    if (!t.isSample(P))
+        piece(t.previousSample[P], t.nextSample[P], xOf(std::max(t.previousSample[P], 0)),
+              xOf(std::max(t.nextSample[P], 0)), true);
     int k = P;
-    while (!(k >= count - 1) && k + 1 < GraphSampleTable::kRows) {
-        const int xk = xOf(k);
+    while (!(k >= count - 1) && k + 1 < t.rows()) {
+        const std::int64_t xk = xOf(k);
         if (xk > W)
             break;
-        timeLabel(k, true);
-        const int xNext = xOf(k + 1);
-        if (markerOffset != 0 && markerEnd == 0 && t.parsed(k + 1) && xNext > xm) {
-            markerStart = P;
-            markerEnd = k;
-            f4_.intervalStats.statsEndText = QStringLiteral("終了:") + QString::fromLatin1(t.timeText[k]);
+        if (t.isSample(k)) {
+            timeLabel(k, true);
+            const int next = t.nextSample[k];
+            if (next >= 0) {
+                const std::int64_t xNext = xOf(next);
+                if (markerOffset != 0 && markerEnd == 0 && xNext > xm) {
+                    markerStart = P;
+                    markerEnd = k;
+                    f4_.intervalStats.statsEndText = QStringLiteral("終了:") + QString::fromLatin1(t.timeText[k]);
+                }
+                piece(k, next, xk, xNext, true);
+            }
         }
-        piece(k, k + 1, xk, xNext, true);
         ++k;
     }
     const int E = k;
 
-    // 11, 12: backward pass
+    // 11, 12: backward pass, each sample row joined to the sample before it
     k = P;
     while (k > t.firstRow && !(xOf(k) <= originX && xOf(k - 1) <= originX)) {
-        timeLabel(k, false);
-        piece(k, k - 1, xOf(k), xOf(k - 1), false);
+        if (t.isSample(k)) {
+            timeLabel(k, false);
+            const int previous = t.previousSample[k];
+            if (previous >= 0)
+                piece(k, previous, xOf(k), xOf(previous), false);
+        }
         --k;
     }
     const int B = k;

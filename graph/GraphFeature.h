@@ -49,6 +49,7 @@ public:
     void ScrollBar1Change();
     void ComboBox1Change();
     void ComboBox2Change();
+    void Edit8Return();    // Return in Edit8: apply the typed divisor
     void Button2Click();   // 印刷
     void FormPaint(QPainter& painter);
     void FormMouseDown(int x);
@@ -56,6 +57,12 @@ public:
     void FormClose();
 
     void setPrinter(std::unique_ptr<GraphPrinter> printer) { printer_ = std::move(printer); }
+
+    // The most lines an opening takes, a guard for memory only: it lies far
+    // above a full download with a marker line before every record. An
+    // opening that is cut says so.
+    static constexpr int kDefaultLineLimit = 400000;
+    void setLineLimit(int lines) { lineLimit_ = lines; }
 
     // View state
     int originX = 28;
@@ -81,11 +88,13 @@ protected:
 private:
     TimeScale scale() const { return TimeScale{scaleNumerator, scaleDenominator, timeDivisor}; }
     int lineCount() const;
+    void applyEdit8();  // timeDivisor from Edit8, or a conversion error
 
     TForm1& f1_;
     TForm2& f_;
     TForm4& f4_;
     std::unique_ptr<GraphPrinter> printer_;
+    int lineLimit_ = kDefaultLineLimit;
 };
 
 }  // namespace zelt

@@ -52,23 +52,27 @@ int readWholeNumber(QByteArrayView text)
 
 void parseRecording(const ByteLines& lines, int count, GraphSampleTable& t)
 {
-    std::fill(t.timeMs.begin(), t.timeMs.end(), 0);
+    const int rows = std::max(count, GraphSampleTable::kMinRows);
+    t.timeText.assign(rows, QByteArray());
+    t.timeMs.assign(rows, 0);
     for (auto* column : {&t.x, &t.y, &t.z, &t.temperature, &t.humidity})
-        std::fill(column->begin(), column->end(), 0);
-    std::fill(t.sample.begin(), t.sample.end(), false);
-    std::fill(t.timeText.begin(), t.timeText.end(), QByteArray());
+        column->assign(rows, 0);
+    t.sample.assign(rows, false);
+    t.nextSample.assign(rows, -1);
+    t.previousSample.assign(rows, -1);
     t.backStepCount = 0;
     t.firstText.clear();
     t.lastText.clear();
 
-    const int end = std::min({count - 3, lines.size(), GraphSampleTable::kRows});
+    const int end = std::min({count - 3, lines.size(), rows});
     t.lastRow = std::max(t.firstRow, end) - 1;
     std::int64_t dayOffset = 0;
     int previousDay = -1;
-    std::int32_t previousTime = 0;
-    bool havePrevious = false;
+    std::int64_t previousTime = 0;
+    int previousRow = -1;
     for (int i = t.firstRow; i < end; ++i) {
         const QByteArrayView line = lines.view(i);
+        t.previousSample[i] = previousRow;
         if (!hasSampleLayout(line)) {
             t.timeMs[i] = previousTime;
             continue;
@@ -83,14 +87,16 @@ void parseRecording(const ByteLines& lines, int count, GraphSampleTable& t)
             t.firstText = QString::fromLatin1(text.left(14));
         t.lastText = QString::fromLatin1(text.left(14));
         t.timeText[i] = text;
-        const std::int64_t ms = twoDigits(r, 12) * 1000 + readWholeNumber(part(r, 15, 3)) + twoDigits(r, 9) * 60000 +
-                                twoDigits(r, 6) * 3600000LL + dayOffset;
-        t.timeMs[i] = static_cast<std::int32_t>(std::min<std::int64_t>(ms, 2147483647));
-        if (havePrevious && t.timeMs[i] < previousTime)
+        t.timeMs[i] = twoDigits(r, 12) * 1000 + readWholeNumber(part(r, 15, 3)) + twoDigits(r, 9) * 60000 +
+                      twoDigits(r, 6) * 3600000LL + dayOffset;
+        if (previousRow >= 0 && t.timeMs[i] < previousTime)
             ++t.backStepCount;
         previousTime = t.timeMs[i];
-        havePrevious = true;
         t.sample[i] = true;
+        // Every row since the last sample (markers included) leads to this one.
+        for (int k = std::max(previousRow, t.firstRow); k < i; ++k)
+            t.nextSample[k] = i;
+        previousRow = i;
 
         std::int32_t* columns[] = {&t.x[i], &t.y[i], &t.z[i], &t.temperature[i], &t.humidity[i]};
         const QByteArrayView fields = part(r, 19);
@@ -129,8 +135,9 @@ QByteArray graphRecordLine(QByteArrayView line)
         return true;
     };
     if (out[19] == '.' && digitsAt({20, 21, 22, 23})) {
-        // Tenths of milliseconds: the fourth digit goes, the milliseconds stay.
-        out.remove(23, 1);
+        // A four-digit fraction: the character at index 22 goes, so the
+        // line keeps its comma at index 23 as a three-digit one has it.
+        out.remove(22, 1);
     } else if (out[13] == ':' && out[16] == ':' && out[20] == '.' && digitsAt({11, 12, 14, 15, 17, 18, 19, 21, 22, 23})) {
         // A capture listing counts its seconds on past 99 ("09:00:125.005"):
         // they are carried into the minutes and hours (hours may pass 23,
@@ -192,7 +199,7 @@ void computeIntervalStats(const GraphSampleTable& t, int start, int end, int axi
     int maxA = 0;
     int minA = 0;
     const int from = std::max(start, 0);
-    const int to = std::min(end, GraphSampleTable::kRows);
+    const int to = std::min(end, t.rows());
     for (int k = from; k < to; ++k) {
         if (!t.sample[k])
             continue;
@@ -204,25 +211,55 @@ void computeIntervalStats(const GraphSampleTable& t, int start, int end, int axi
         sum += a;
         ++n;
     }
+    bool overrideOk = true;
+    int overrideValue = 0;
+    if (meanOverride != QStringLiteral("VOID"))
+        overrideValue = meanOverride.trimmed().toInt(&overrideOk);
+    stats.meanNote = overrideOk ? QString()
+                                : QStringLiteral("平均値指定 \"%1\" は整数でないため無視").arg(meanOverride);
     stats.statsMean = 0;
     if (n <= 0)
         return;
     int mean = static_cast<int>(sum / n);
-    if (meanOverride != QStringLiteral("VOID")) {
-        bool ok = false;
-        const int m = meanOverride.trimmed().toInt(&ok);
-        if (ok && m > -20 && m < 20)
-            mean = 100 * m;
-    }
+    if (meanOverride != QStringLiteral("VOID") && overrideOk && overrideValue > -20 && overrideValue < 20)
+        mean = 100 * overrideValue;
     stats.statsCount = n;
     stats.statsMax = maxA / 100;
     stats.statsMin = minA / 100;
     stats.statsMean = mean / 100;
 }
 
-QSize printedSize(QSize image, int dpiX, int dpiY)
+QSize printedSize(QSize image, int dpiX, int dpiY, QSize page)
 {
-    return QSize(image.width() * dpiX / 96, image.height() * dpiY / 96);
+    const std::int64_t w = std::int64_t(image.width()) * dpiX / 96;
+    const std::int64_t h = std::int64_t(image.height()) * dpiY / 96;
+    if (page.isEmpty() || w <= 0 || h <= 0 || (w <= page.width() && h <= page.height()))
+        return QSize(static_cast<int>(w), static_cast<int>(h));
+    // Scale by the tighter of the two limits: w / h stays as it was.
+    if (w * page.height() >= h * page.width())
+        return QSize(page.width(), static_cast<int>(h * page.width() / w));
+    return QSize(static_cast<int>(w * page.height() / h), page.height());
+}
+
+std::optional<QLineF> clipPiece(std::int64_t x1, std::int64_t y1, std::int64_t x2, std::int64_t y2, int left,
+                                int right)
+{
+    if (x1 > x2) {
+        std::swap(x1, x2);
+        std::swap(y1, y2);
+    }
+    if (x2 < left || x1 > right)
+        return std::nullopt;
+    double ax = double(x1), ay = double(y1), bx = double(x2), by = double(y2);
+    if (x1 < left) {
+        ay = y1 + double(y2 - y1) * double(left - x1) / double(x2 - x1);
+        ax = left;
+    }
+    if (x2 > right) {
+        by = y1 + double(y2 - y1) * double(right - x1) / double(x2 - x1);
+        bx = right;
+    }
+    return QLineF(ax, ay, bx, by);
 }
 
 }  // namespace zelt

@@ -6,6 +6,7 @@
 #include "platform/ByteLines.h"
 
 #include <QByteArray>
+#include <QLineF>
 #include <QSize>
 #include <QString>
 #include <cstdint>
@@ -14,20 +15,30 @@
 
 namespace zelt {
 
-// One row per line index of the line list (row index = line index).
+// One row per line index of the line list (row index = line index). The
+// table grows with the recording: parsing sizes it from the line count.
 struct GraphSampleTable {
-    static constexpr int kRows = 72500;
+    // Rows a table has before anything is parsed: the first sample row
+    // exists, so the scroll position always names a row.
+    static constexpr int kMinRows = 4;
 
-    std::vector<QByteArray> timeText = std::vector<QByteArray>(kRows);  // "MM/DD hh:mm:ss.mmm"
-    std::vector<std::int32_t> timeMs = std::vector<std::int32_t>(kRows);
-    std::vector<std::int32_t> x = std::vector<std::int32_t>(kRows);
-    std::vector<std::int32_t> y = std::vector<std::int32_t>(kRows);
-    std::vector<std::int32_t> z = std::vector<std::int32_t>(kRows);
-    std::vector<std::int32_t> temperature = std::vector<std::int32_t>(kRows);
-    std::vector<std::int32_t> humidity = std::vector<std::int32_t>(kRows);  // 0 = no value
-    // A line without the date and time layout is no sample: its row takes
-    // the previous row's time and breaks the traces on both sides.
-    std::vector<bool> sample = std::vector<bool>(kRows);
+    std::vector<QByteArray> timeText = std::vector<QByteArray>(kMinRows);  // "MM/DD hh:mm:ss.mmm"
+    // Milliseconds from the first sample's midnight; 64 bits, since the
+    // logger's full memory spans weeks.
+    std::vector<std::int64_t> timeMs = std::vector<std::int64_t>(kMinRows);
+    std::vector<std::int32_t> x = std::vector<std::int32_t>(kMinRows);
+    std::vector<std::int32_t> y = std::vector<std::int32_t>(kMinRows);
+    std::vector<std::int32_t> z = std::vector<std::int32_t>(kMinRows);
+    std::vector<std::int32_t> temperature = std::vector<std::int32_t>(kMinRows);
+    std::vector<std::int32_t> humidity = std::vector<std::int32_t>(kMinRows);  // 0 = no value
+    // A line without the date and time layout (a marker line such as
+    // "//Irregular Record //", a bad record) is no sample: its row takes the
+    // previous sample's time and is skipped when the traces are drawn, which
+    // join the samples on either side of it.
+    std::vector<bool> sample = std::vector<bool>(kMinRows);
+    // The nearest sample row after and before each row (-1: none).
+    std::vector<int> nextSample = std::vector<int>(kMinRows, -1);
+    std::vector<int> previousSample = std::vector<int>(kMinRows, -1);
 
     int firstRow = 3;      // first sample row
     int lastRow = 2;       // last parsed row; below firstRow when there is none
@@ -35,15 +46,18 @@ struct GraphSampleTable {
     QString firstText;     // month/day hours:minutes:seconds of the first row
     QString lastText;      // the same of the last row
 
+    int rows() const { return static_cast<int>(timeMs.size()); }
     bool hasRows() const { return lastRow >= firstRow; }
     bool parsed(int row) const { return row >= firstRow && row <= lastRow; }
+    bool isSample(int row) const { return parsed(row) && sample[row]; }
 };
 
 // Leading blanks, an optional sign, then digits; reading stops at the first
 // other character ("25.3" gives 25). No digits at all give 0.
 int readWholeNumber(QByteArrayView text);
 
-// Parses lines 3 .. count - 4 of lines into table (rows outside are zero).
+// Parses lines 3 .. count - 4 of lines into table (rows outside are zero);
+// the table gets at least count rows.
 void parseRecording(const ByteLines& lines, int count, GraphSampleTable& table);
 
 // The counts per G named after "@1G=" in a recording's first line (up to
@@ -53,8 +67,9 @@ int countsPerGFromHeader(QByteArrayView line0, int current);
 
 // A memo line as the line list takes it. A line with its comma at index 24
 // is brought to the "hh:mm:ss.mmm," layout: a four-digit fraction of a
-// second loses its last digit, and three-digit seconds of a capture listing
-// are carried into the minutes and hours. Other lines stay as they are.
+// second loses the character at index 22 (its third digit), and three-digit
+// seconds of a capture listing are carried into the minutes and hours. Other
+// lines stay as they are.
 QByteArray graphRecordLine(QByteArrayView line);
 
 // The time scale: a difference d in milliseconds is
@@ -64,9 +79,9 @@ struct TimeScale {
     int denominator = 1;
     int divisor = 300;
 
-    int pixels(std::int64_t d) const
+    std::int64_t pixels(std::int64_t d) const
     {
-        return static_cast<int>(d * numerator / denominator / divisor);
+        return d * numerator / denominator / divisor;
     }
 };
 
@@ -87,11 +102,21 @@ QString temperatureLabel(int v);
 // Statistics of rows start .. end - 1 on axis (0 X, 1 Y, 2 Z, other X), with
 // the mean override text ("VOID" = none). Rows that are no sample are left
 // out. Without a sample the mean becomes 0 and the rest stays as it was.
+// An override that is no whole number is not used; stats.meanNote then says
+// so (it is empty otherwise).
 void computeIntervalStats(const GraphSampleTable& table, int start, int end, int axis, const QString& meanOverride,
                           IntervalStats& stats);
 
 // The printed size of an image of size (w, h) screen pixels on a device of
-// dpiX, dpiY pixels per inch (screen = 96).
-QSize printedSize(QSize image, int dpiX, int dpiY);
+// dpiX, dpiY pixels per inch (screen = 96): its physical size, or, when that
+// is larger than the page, scaled down (keeping its proportions) to fit the
+// page. An empty page sets no limit.
+QSize printedSize(QSize image, int dpiX, int dpiY, QSize page = QSize());
+
+// The line piece from (x1, y1) to (x2, y2) cut to the columns left .. right,
+// so that far-away end points (a fine time base over a long recording) stay
+// within what a painter can draw. Nothing when the piece lies outside.
+std::optional<QLineF> clipPiece(std::int64_t x1, std::int64_t y1, std::int64_t x2, std::int64_t y2, int left,
+                                int right);
 
 }  // namespace zelt

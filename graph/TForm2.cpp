@@ -34,25 +34,27 @@ TForm2::TForm2(QWidget* parent) : QWidget(parent)
     resize(1054, 780);
     setAutoFillBackground(true);
 
-    Label5 = make<QLabel>(this, "Label5", "FILE", 200, 4, 480, 16);
-    Label2 = make<QLabel>(this, "Label2", "s", 200, 22, 160, 16);
-    Label3 = make<QLabel>(this, "Label3", "e", 370, 22, 160, 16);
-    Label1 = make<QLabel>(this, "Label1", "count", 540, 22, 80, 16);
+    // Everything a user works sits in the top band of the window as it
+    // opens (800 x 550), right of the legend and above the grid.
+    Label5 = make<QLabel>(this, "Label5", "FILE", 130, 4, 380, 16);
+    Label2 = make<QLabel>(this, "Label2", "s", 130, 22, 150, 16);
+    Label3 = make<QLabel>(this, "Label3", "e", 290, 22, 150, 16);
+    Label1 = make<QLabel>(this, "Label1", "count", 450, 22, 60, 16);
     Label4 = make<QLabel>(this, "Label4", "p", 500, 190, 160, 16);
 
-    ComboBox1 = make<QComboBox>(this, "ComboBox1", "", 690, 4, 80, 22);
+    ComboBox1 = make<QComboBox>(this, "ComboBox1", "", 520, 4, 80, 22);
     for (const char* item : {"0.01秒", "0.1秒", "0.2秒", "0.5秒", "秒", "10秒", "30秒", "分", "10分", "30分", "時間",
                              "2時間", "3時間", "6時間", "12時間", "日", " "})
         ComboBox1->addItem(QString::fromUtf8(item));
     ComboBox1->setCurrentText(QStringLiteral("分"));
-    ComboBox2 = make<QComboBox>(this, "ComboBox2", "", 776, 4, 48, 22);
+    ComboBox2 = make<QComboBox>(this, "ComboBox2", "", 606, 4, 48, 22);
     ComboBox2->addItems({QStringLiteral("X"), QStringLiteral("Y"), QStringLiteral("Z")});
     ComboBox2->setCurrentText(QStringLiteral("X"));
-    Edit8 = make<QLineEdit>(this, "Edit8", "Edit8", 830, 4, 60, 22);
-    Edit1 = make<QLineEdit>(this, "Edit1", "VOID", 896, 4, 56, 22);
-    Button2 = make<QPushButton>(this, "Button2", "印刷", 958, 4, 60, 22);
-    Button4 = make<QPushButton>(this, "Button4", "Button4", 958, 30, 60, 22);
-    Button1 = make<QPushButton>(this, "Button1", "Button1", 958, 56, 60, 22);
+    Edit8 = make<QLineEdit>(this, "Edit8", "Edit8", 660, 4, 64, 22);
+    Edit1 = make<QLineEdit>(this, "Edit1", "VOID", 730, 4, 60, 22);
+    Button2 = make<QPushButton>(this, "Button2", "印刷", 660, 30, 64, 22);
+    Button4 = make<QPushButton>(this, "Button4", "Button4", 730, 30, 60, 22);
+    Button1 = make<QPushButton>(this, "Button1", "Button1", 730, 56, 60, 22);
     Button1->hide();
 
     // The trace switches sit beside their legend rows.

@@ -139,7 +139,6 @@ TEST(GraphOpening, RecordLinesTakeTheThreeDigitLayout)
         const char* in;
         const char* out;
     } rows[] = {
-        {"2024/06/24 09:00:00.1234,  1", "2024/06/24 09:00:00.123,  1"},
         {"2024/06/24 09:00:00.000,  1", "2024/06/24 09:00:00.000,  1"},
         {"2024/06/24 09:00:125.005,  1,  2,  3, 21.3", "2024/06/24 09:02:05.005,  1,  2,  3, 21.3"},
         {"2024/06/24 09:58:360.000,  1", "2024/06/24 10:04:00.000,  1"},
@@ -153,6 +152,96 @@ TEST(GraphOpening, RecordLinesTakeTheThreeDigitLayout)
     // A capture line carried past midnight keeps the time running on.
     Parsed p({graphRecordLine("2024/06/24 23:59:099.995,  1"), graphRecordLine("2024/06/24 23:59:100.000,  1")});
     EXPECT_EQ(p.table->timeMs[4] - p.table->timeMs[3], 5);
+}
+
+TEST(GraphOpening, FourDigitFractionLosesTheCharacterAtIndex22)
+{
+    // Comma at index 24: the character at index 22 goes, the comma comes to
+    // index 23 and the rest of the line is kept.
+    const struct {
+        const char* in;
+        const char* out;
+    } rows[] = {
+        {"2024/06/24 09:00:00.1234,  1", "2024/06/24 09:00:00.124,  1"},
+        {"2024/06/24 23:59:59.9876, -5, 12,  0, 21.3, 55", "2024/06/24 23:59:59.986, -5, 12,  0, 21.3, 55"},
+        {"\x81" "024/06/24 09:00:01.0500,  1", "\x81" "024/06/24 09:00:01.050,  1"},
+        {"2024/06/24 09:00:00.0009,", "2024/06/24 09:00:00.009,"},
+    };
+    for (const auto& row : rows) {
+        const QByteArray out = graphRecordLine(row.in);
+        EXPECT_EQ(out, QByteArray(row.out)) << row.in;
+        EXPECT_EQ(out.indexOf(','), 23) << row.in;
+    }
+    // The line as the graph reads it: the milliseconds are the three digits
+    // left at indexes 20 to 22.
+    Parsed p({graphRecordLine("2024/06/24 09:00:00.1234,  1")});
+    EXPECT_EQ(p.table->timeMs[3], 9 * 3600000 + 124);
+}
+
+TEST(GraphParsing, TimesPastTwentyFiveDaysKeepTheirOrder)
+{
+    // One sample a day at noon for 40 days: every day change adds one day,
+    // and from the 25th day on the times no longer fit 32 bits.
+    std::vector<QByteArray> samples;
+    for (int d = 0; d < 40; ++d)
+        samples.push_back(QStringLiteral("2024/%1/%2 12:00:00.000, %3, 0, 0, 20")
+                              .arg(d < 30 ? 6 : 7, 2, 10, QLatin1Char('0'))
+                              .arg(d < 30 ? d + 1 : d - 29, 2, 10, QLatin1Char('0'))
+                              .arg(d)
+                              .toLatin1());
+    Parsed p(samples);
+    const GraphSampleTable& t = *p.table;
+    for (int d = 0; d < 40; ++d)
+        EXPECT_EQ(t.timeMs[3 + d], 12 * 3600000LL + d * 86400000LL) << d;
+    EXPECT_EQ(t.backStepCount, 0);
+    // The x mapping stays linear far beyond 2^31 milliseconds and pixels.
+    const TimeScale fine{100, 10, 2};  // 0.01 s base: 5 pixels per millisecond
+    EXPECT_EQ(fine.pixels(t.timeMs[42] - t.timeMs[3]), 39 * 86400000LL * 5);
+    const TimeScale day{1, 10, 216000};
+    EXPECT_EQ(day.pixels(t.timeMs[42] - t.timeMs[3]), 39 * 40);
+}
+
+TEST(GraphParsing, MarkerLinesArePassedOverBetweenSamples)
+{
+    // After the first irregular record each record follows a marker line; a
+    // record whose time ran backwards begins with 0x81 and is still a sample.
+    const QByteArray marker = "//\x81\xAB" "Irregular Record //";
+    Parsed p({"2024/06/24 09:00:00.000,  1, 0, 0, 20", marker, "2024/06/24 09:00:02.000,  2, 0, 0, 20", marker,
+              "\x81" "024/06/24 09:00:01.000,  3, 0, 0, 20", "//Bad Record: 67090G3401FF041500 //", marker,
+              "2024/06/24 09:00:03.000,  4, 0, 0, 20"});
+    const GraphSampleTable& t = *p.table;
+    const std::vector<bool> sample{t.sample.begin() + 3, t.sample.begin() + 11};
+    EXPECT_EQ(sample, (std::vector<bool>{true, false, true, false, true, false, false, true}));
+    EXPECT_EQ(t.x[7], 3);
+    EXPECT_EQ(t.timeMs[7], 9 * 3600000 + 1000);
+    EXPECT_EQ(t.backStepCount, 1);
+    const std::vector<int> next{t.nextSample.begin() + 3, t.nextSample.begin() + 11};
+    const std::vector<int> previous{t.previousSample.begin() + 3, t.previousSample.begin() + 11};
+    EXPECT_EQ(next, (std::vector<int>{5, 5, 7, 7, 10, 10, 10, -1}));
+    EXPECT_EQ(previous, (std::vector<int>{-1, 3, 3, 5, 5, 7, 7, 7}));
+}
+
+TEST(GraphParsing, TableGrowsWithTheLineCount)
+{
+    // A full download with a marker line before every record: about twice
+    // the logger's 72,020 records.
+    std::vector<QByteArray> samples;
+    for (int i = 0; i < 72020; ++i) {
+        samples.push_back("//\x81\xAB" "Irregular Record //");
+        samples.push_back(QStringLiteral("2024/06/24 %1:%2:%3.000, %4, 0, 0, 20")
+                              .arg(i / 3600 % 24, 2, 10, QLatin1Char('0'))
+                              .arg(i / 60 % 60, 2, 10, QLatin1Char('0'))
+                              .arg(i % 60, 2, 10, QLatin1Char('0'))
+                              .arg(i % 7)
+                              .toLatin1());
+    }
+    Parsed p(samples);
+    const GraphSampleTable& t = *p.table;
+    EXPECT_GE(t.rows(), p.lines.size());
+    EXPECT_EQ(t.lastRow, 3 + 2 * 72020 - 1);
+    EXPECT_TRUE(t.isSample(t.lastRow));
+    EXPECT_EQ(t.x[t.lastRow], 72019 % 7);
+    EXPECT_EQ(t.lastText, QStringLiteral("06/24 20:00:19"));
 }
 
 TEST(GraphTimeBase, ItemsAndDivisions)
@@ -215,7 +304,7 @@ TEST(GraphStatistics, IntervalStatistics)
         {3, 6, 1, "5", 12, 10, 5, 3},       // the mean fixed by the user
         {3, 6, 1, "-19", 12, 10, -19, 3},
         {3, 6, 1, "20", 12, 10, 11, 3},     // out of range: ignored
-        {3, 6, 1, "x", 12, 10, 11, 3},      // not a number: ignored
+        {3, 6, 1, "x", 12, 10, 11, 3},      // not a number: ignored (and said, below)
     };
     for (const auto& row : rows) {
         IntervalStats s;
@@ -223,6 +312,25 @@ TEST(GraphStatistics, IntervalStatistics)
         EXPECT_EQ((std::vector<int>{s.statsMax, s.statsMin, s.statsMean, s.statsCount}),
                   (std::vector<int>{row.max, row.min, row.mean, row.count}))
             << row.start << ".." << row.end << " axis " << row.axis << " " << row.override;
+    }
+}
+
+TEST(GraphStatistics, AMeanOverrideThatIsNoNumberIsSaid)
+{
+    Parsed p({"2024/06/24 09:00:00.000,  4, 10, -3, 20"});
+    const struct {
+        const char* override;
+        bool noted;
+    } rows[] = {{"VOID", false}, {"5", false}, {" -3 ", false}, {"40", false},
+                {"abc", true},   {"1.5", true}, {"", true},     {"void", true}};
+    for (const auto& row : rows) {
+        IntervalStats s;
+        computeIntervalStats(*p.table, 3, 4, 0, QString::fromUtf8(row.override), s);
+        EXPECT_EQ(!s.meanNote.isEmpty(), row.noted) << row.override;
+        if (row.noted) {
+            EXPECT_TRUE(s.meanNote.contains(QStringLiteral("\"%1\"").arg(QString::fromUtf8(row.override))))
+                << s.meanNote.toStdString();
+        }
     }
 }
 
@@ -245,4 +353,38 @@ TEST(GraphPrinting, PrintedSizeKeepsPhysicalSize)
 {
     EXPECT_EQ(printedSize(QSize(800, 550), 96, 96), QSize(800, 550));
     EXPECT_EQ(printedSize(QSize(800, 550), 600, 300), QSize(5000, 1718));
+}
+
+TEST(GraphPrinting, PrintedSizeFitsThePage)
+{
+    const struct {
+        QSize page;
+        QSize printed;
+    } rows[] = {
+        {QSize(1600, 1100), QSize(1600, 1100)},  // exactly the page: physical size
+        {QSize(4000, 3000), QSize(1600, 1100)},  // room to spare: physical size
+        {QSize(1000, 3000), QSize(1000, 687)},   // too wide: the width decides
+        {QSize(3000, 550), QSize(800, 550)},     // too high: the height decides
+        {QSize(1000, 600), QSize(872, 600)},     // both too large: the tighter one
+        {QSize(), QSize(1600, 1100)},            // no page size known
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(printedSize(QSize(800, 550), 192, 192, row.page), row.printed) << row.page.width() << "x"
+                                                                                << row.page.height();
+}
+
+TEST(GraphDrawing, PiecesAreCutToTheDrawnColumns)
+{
+    // Inside: unchanged.
+    EXPECT_EQ(clipPiece(10, 20, 50, 60, 0, 100), QLineF(10, 20, 50, 60));
+    // A piece from far left: cut at the left edge on its own slope.
+    EXPECT_EQ(clipPiece(-10000000000LL, 0, 100, 100, 0, 800), QLineF(0, 100.0 * 1e10 / (1e10 + 100), 100, 100));
+    // Far right, drawn right to left: cut at the right edge.
+    const auto cut = clipPiece(200, 10, 40000000000LL, 10, -16, 816);
+    ASSERT_TRUE(cut);
+    EXPECT_EQ(cut->x1(), 200);
+    EXPECT_EQ(cut->x2(), 816);
+    // Wholly outside: nothing.
+    EXPECT_FALSE(clipPiece(900, 0, 950, 0, 0, 800));
+    EXPECT_FALSE(clipPiece(-50, 0, -1, 0, 0, 800));
 }
