@@ -100,10 +100,7 @@ void DownloadFeature::decodingPass()
         },
         std::string_view(yearText.constData(), static_cast<size_t>(yearText.size())), f_.fastSampling != 0,
         [this](std::string_view line) { f_.Memo1->addLine(QByteArrayView(line.data(), static_cast<qsizetype>(line.size()))); },
-        [this, count](int handled) {
-            // Every 100 records the bar shows how many are left.
-            f_.ProgressBar1->setValue(count + 2 - handled);
-        });
+        [this](int remaining) { f_.ProgressBar1->setValue(remaining); });
 
     // The last decoded line stays in the line buffer, where the end mark shows it.
     if (count > 0) {

@@ -32,19 +32,17 @@ bool isRecordDigit(char c)
     return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F');
 }
 
-// Optional field of at most two hex digits at `pos`, cut by the end of the
-// line. Returns 0 when the line ends before `pos`, -1 when a character of
-// the field is not a hex digit.
+// Optional field of at most two hex digits at `pos`, either case, read from
+// its first position up to the first character that is not a hex digit (or
+// the end of the line). A field without any digit reads 0: a record with a
+// trailing blank or a damaged humidity digit keeps its measurement.
 int optionalField(std::string_view raw, std::size_t pos)
 {
-    if (raw.size() <= pos)
-        return 0;
-    const std::size_t end = raw.size() < pos + 2 ? raw.size() : pos + 2;
     int value = 0;
-    for (std::size_t i = pos; i < end; ++i) {
+    for (std::size_t i = pos; i < raw.size() && i < pos + 2; ++i) {
         const int d = hexDigitValue(raw[i]);
         if (d < 0)
-            return -1;
+            break;
         value = value * 16 + d;
     }
     return value;
@@ -59,17 +57,13 @@ int recordByte(std::string_view raw, int index)
 
 int signedByte(int b) { return b >= 128 ? b - 256 : b; }
 
-bool isDecodable(std::string_view raw, bool fastSampling)
+bool isDecodable(std::string_view raw)
 {
     if (raw.size() < kFixedLength)
         return false;
     for (std::size_t i = 0; i < kFixedLength; ++i)
         if (!isRecordDigit(raw[i]))
             return false;
-    if (optionalField(raw, kHundredthsPos) < 0 || optionalField(raw, kHumidityPos) < 0)
-        return false;
-    if (fastSampling && raw.size() > kThousandthsPos && !isRecordDigit(raw[kThousandthsPos]))
-        return false;
     return true;
 }
 
@@ -111,13 +105,15 @@ RecordStatus decodeRecord(std::string_view raw, bool fastSampling, DecoderState&
                           std::string& out)
 {
     out.clear();
-    if (!isDecodable(raw, fastSampling)) {
+    if (!isDecodable(raw)) {
         out = badRecordLine(raw);
         return RecordStatus::Bad;
     }
 
-    const int thousandths =
-        (fastSampling && raw.size() > kThousandthsPos) ? digitValue(raw[kThousandthsPos]) : 0;
+    // The thousandths digit, with fast sampling; a character there that is
+    // no hex digit (either case) reads 0, as the optional fields do.
+    const int thousandthsDigit = raw.size() > kThousandthsPos ? hexDigitValue(raw[kThousandthsPos]) : -1;
+    const int thousandths = fastSampling && thousandthsDigit >= 0 ? thousandthsDigit : 0;
 
     const int b0 = recordByte(raw, 0);
     const int b1 = recordByte(raw, 1);
@@ -237,8 +233,9 @@ PassResult decodePassInto(int count, const std::function<std::string_view(int)>&
             break;
         }
         take(line);
-        if (progress && (i + 1) % 100 == 0)
-            progress(i + 1);
+        const int remaining = count + 2 - i;
+        if (progress && remaining % 100 == 0)
+            progress(remaining);
     }
     result.irregular = st.irregular;
     return result;

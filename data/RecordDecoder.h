@@ -42,11 +42,15 @@ enum class RecordStatus {
 
 // Decodes one raw record into `out` (cleared first).
 //
-// A record is decodable when it has at least 16 characters, positions 0-15
-// are digits 0-9/A-F, every character present at positions 16-19 is a hex
-// digit (either case) and, with fast sampling, a character at position 20
-// is a digit 0-9/A-F. Characters past those positions are never looked at.
-// Anything else gives RecordStatus::Bad and the line from badRecordLine().
+// A record is decodable when it has at least 16 characters and positions
+// 0-15 are digits 0-9/A-F; anything else gives RecordStatus::Bad and the
+// line from badRecordLine(). The optional fields behind them (hundredths at
+// 16-17, humidity at 18-19) are read as hex digits of either case from
+// their first position up to the first other character, so a trailing blank
+// or a damaged digit there reads as 0 (or as the digit before it) and the
+// record is kept. With fast sampling the thousandths digit at position 20
+// reads the same way (0 when it is no hex digit). Characters past those
+// positions are never looked at.
 RecordStatus decodeRecord(std::string_view raw, bool fastSampling, DecoderState& st,
                           std::string& out);
 
@@ -69,8 +73,9 @@ struct PassResult {
     bool irregular = false;          // the pass met an irregular record
 };
 
-// Decodes a whole download. `progress`, when set, is called with the number
-// of raw lines handled so far after every 100 of them.
+// Decodes a whole download. `progress`, when set, is called after record i
+// with count + 2 - i (what the progress bar counts down) whenever that is a
+// multiple of 100.
 PassResult decodePass(int count, const std::function<std::string_view(int)>& rawAt, std::string_view yearText,
                       bool fastSampling, const std::function<void(int)>& progress = {});
 PassResult decodePass(const std::vector<std::string>& raw, std::string_view yearText,

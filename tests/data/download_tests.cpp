@@ -12,6 +12,7 @@
 #include "platform/sim/Simulator.h"
 
 #include <QElapsedTimer>
+#include <QProgressBar>
 #include <gtest/gtest.h>
 
 using namespace zelt;
@@ -299,6 +300,7 @@ TEST(ScriptedDownload, DamagedRecordsAreShownInPlaceAndCounted)
                       "67090034\x80" "1FF041500\r\n"         // a byte from line noise
                       "6709003401FF041500\r\n"
                       "67090052000003fe00\r\n"               // lower case in the fixed part
+                      "6709004401FF0415002Z \r\n"            // damaged humidity digit, trailing blank
                       "#"));
     const std::vector<QByteArray> expected = {
         "Start Year=2024 @1G=10",
@@ -311,13 +313,15 @@ TEST(ScriptedDownload, DamagedRecordsAreShownInPlaceAndCounted)
         "//Bad Record: 67090034?1FF041500 //",
         "2024/06/24 09:00:03.000,  1, -1,  4, 21.4",
         "//Bad Record: 67090052000003fe00 //",
+        // The optional fields are read up to the damage: the record is kept.
+        "2024/06/24 09:00:04.000,  1, -1,  4, 21.4, 2",
     };
     EXPECT_EQ(t.memo(), expected);
     ASSERT_EQ(t.dialogs.messages.size(), 1) << t.dialogs.messages.join(QLatin1Char('|')).toStdString();
     EXPECT_TRUE(t.dialogs.messages[0].contains(QStringLiteral(" 4 "))) << t.dialogs.messages[0].toStdString();
     EXPECT_EQ(messagesAbout(t.dialogs.messages, kIrregularMessage), 0);
-    EXPECT_EQ(f.decodedCount, 8);
-    EXPECT_TRUE(f.Label33->text().startsWith(QStringLiteral("8rec ")));
+    EXPECT_EQ(f.decodedCount, 9);
+    EXPECT_TRUE(f.Label33->text().startsWith(QStringLiteral("9rec ")));
 }
 
 // One record a day at noon for ten days. The logger's day counter has two
@@ -397,6 +401,30 @@ TEST(ScriptedDownload, MoreRecordsThanTheMemoryHoldsAreAllKept)
     EXPECT_EQ(t.f->Memo1->line(total + 1), QByteArray("2024/06/20 01:39:00.000,  0,  0, 10, 21.5"));
     EXPECT_TRUE(t.f->Label33->text().startsWith(QStringLiteral("72100rec ")));
     EXPECT_TRUE(t.dialogs.messages.isEmpty()) << t.dialogs.messages.join(QLatin1Char('|')).toStdString();
+}
+
+// During the decoding pass the bar counts down: after record i it shows
+// count + 2 - i whenever that is a multiple of 100.
+TEST(ScriptedDownload, DecodingPassCountsTheBarDown)
+{
+    ReadyTool t;
+    TForm1& f = *t.f;
+    t.send("@C=250 1min\n#");
+    ASSERT_EQ(f.ProgressBar1->maximum(), 250);
+    f.Button30->click();
+    QByteArray answer;
+    for (int i = 0; i < 250; ++i)
+        answer += "5A00000000000000\r\n";
+    answer += '#';
+    std::vector<int> shown;
+    QObject::connect(f.ProgressBar1, &QProgressBar::valueChanged, [&shown](int v) { shown.push_back(v); });
+    t.send(answer);
+    ASSERT_EQ(f.decodedCount, 250);
+    // Storing runs the bar up to 250, then the pass: 252 - i at i = 52 and 152.
+    ASSERT_GE(shown.size(), 2u);
+    const std::vector<int> pass(shown.end() - 2, shown.end());
+    EXPECT_EQ(pass, (std::vector<int>{200, 100}));
+    EXPECT_EQ(shown[shown.size() - 3], 250);
 }
 
 // A line of noise that reads like the logger's record-count report arrives in

@@ -120,6 +120,33 @@ INSTANTIATE_TEST_SUITE_P(
         RecordCase{"OneDigitHumidity", "5A6B8B870CF6801905A", false,
                    "2024/05/19 11:34:56.050, 12,-10,-128, 25.7,10"},
 
+        // The optional fields are read up to their first character that is no
+        // hex digit: the record is kept, not replaced by a bad-record line.
+        // "G" at 16: hundredths field without a digit = 0; tenths '5' copied.
+        RecordCase{"NonHexHundredths", "5A6B8B850CF680FFG", false,
+                   "2024/05/19 11:34:56.000, 12,-10,-128, -0.5"},
+        // "2G": the digit before the damage counts, hundredths 2.
+        RecordCase{"NonHexSecondHundredthsDigit", "5A6B8B850CF680FF2G", false,
+                   "2024/05/19 11:34:56.020, 12,-10,-128, -0.5"},
+        // Humidity "0Z" = 0: no humidity column.
+        RecordCase{"NonHexSecondHumidityDigit", "5A6B8B850CF680FF2A0Z", false, kMay19Line},
+        // Humidity "2Z" = 2: the column stays, with the digit that arrived.
+        RecordCase{"DamagedHumidityKeepsItsFirstDigit", "5A6B8B850CF680FF2A2Z", false,
+                   "2024/05/19 11:34:56.420, 12,-10,-128, -0.5, 2"},
+        // A trailing blank behind the fixed part.
+        RecordCase{"TrailingBlank", "5A6B8B850CF680FF ", false,
+                   "2024/05/19 11:34:56.000, 12,-10,-128, -0.5"},
+        RecordCase{"TrailingBlankAfterHundredths", "5A6B8B850CF680FF2A ", false, kMay19Line},
+        // A line terminator left on the record is no digit either.
+        RecordCase{"CarriageReturn", "5A6B8B850CF680FF\r", false,
+                   "2024/05/19 11:34:56.000, 12,-10,-128, -0.5"},
+        // Fast sampling with no hex digit at 20: thousandths 0; a lower-case
+        // digit counts like the optional fields' digits.
+        RecordCase{"NonHexThousandthsWhenFast", "5A6B8B850CF680FF2A00Z", true, kMay19Line},
+        RecordCase{"ColonThousandthsWhenFast", "5A6B8B850CF680FF2A00:", true, kMay19Line},
+        RecordCase{"LowerCaseThousandthsWhenFast", "5A6B8B850CF680FF2A00a", true,
+                   "2024/05/19 11:34:56.4210, 12,-10,-128, -0.5"},
+
         // Fast sampling: position 20 '7' -> thousandths 7 after hundredths 42.
         RecordCase{"FastSamplingThousandths", "5A6B8B850CF680FF2A007", true,
                    "2024/05/19 11:34:56.427, 12,-10,-128, -0.5"},
@@ -450,25 +477,9 @@ INSTANTIATE_TEST_SUITE_P(
         // would read as 3 and 9, yet they are not digits of a record.
         BadCase{"ColonInFixedPart", "5A6B8B850CF680:F", false, "//Bad Record: 5A6B8B850CF680:F //"},
         BadCase{"AtSignInFixedPart", "@A6B8B850CF680FF", false, "//Bad Record: @A6B8B850CF680FF //"},
-        BadCase{"ColonThousandthsWhenFast", "5A6B8B850CF680FF2A00:", true,
-                "//Bad Record: 5A6B8B850CF680FF2A00: //"},
         BadCase{"SpaceInFixedPart", "5A6B8B85 CF680FF", false, "//Bad Record: 5A6B8B85 CF680FF //"},
         BadCase{"HighByteInFixedPart", std::string("5A6B8B850CF680F") + '\x8F', false,
                 "//Bad Record: 5A6B8B850CF680F? //"},
-        BadCase{"NonHexHundredths", "5A6B8B850CF680FFG", false,
-                "//Bad Record: 5A6B8B850CF680FFG //"},
-        BadCase{"NonHexSecondHundredthsDigit", "5A6B8B850CF680FF2G", false,
-                "//Bad Record: 5A6B8B850CF680FF2G //"},
-        BadCase{"NonHexHumidity", "5A6B8B850CF680FF2A0Z", false,
-                "//Bad Record: 5A6B8B850CF680FF2A0Z //"},
-        // A line terminator left on the record is a character of the
-        // hundredths field; shown as '?'.
-        BadCase{"CarriageReturn", "5A6B8B850CF680FF\r", false,
-                "//Bad Record: 5A6B8B850CF680FF? //"},
-        BadCase{"NonHexThousandthsWhenFast", "5A6B8B850CF680FF2A00Z", true,
-                "//Bad Record: 5A6B8B850CF680FF2A00Z //"},
-        BadCase{"LowerCaseThousandthsWhenFast", "5A6B8B850CF680FF2A00a", true,
-                "//Bad Record: 5A6B8B850CF680FF2A00a //"},
         // Only the first 64 characters are shown.
         BadCase{"LongGarbageIsCut", std::string(100, 'Z'), false,
                 "//Bad Record: " + std::string(64, 'Z') + "... //"},
@@ -491,7 +502,7 @@ TEST(DecoderPass, BadRecordsAreCountedAndDoNotDisturbTheNextRecord)
             kMay19,
             "CF00000000000Z00",      // month 12 if read: would make May the next year
             "5A6B",                  // too short
-            "5A6B8B850CF680FF2A0Z",  // same stamp as kMay19 if read: would flag the pass
+            "5A6B8B850CF6:0FF2A00",  // same stamp as kMay19 if read: would flag the pass
             "5A8100010000001400",    // May 20 01:00:00, tenths '1', 20 degrees
         },
         "2024", false);
@@ -499,7 +510,7 @@ TEST(DecoderPass, BadRecordsAreCountedAndDoNotDisturbTheNextRecord)
         kMay19Line,
         "//Bad Record: CF00000000000Z00 //",
         "//Bad Record: 5A6B //",
-        "//Bad Record: 5A6B8B850CF680FF2A0Z //",
+        "//Bad Record: 5A6B8B850CF6:0FF2A00 //",
         "2024/05/20 01:00:00.000,  0,  0,  0, 20.1",
     };
     EXPECT_EQ(r.lines, expected);
@@ -529,7 +540,8 @@ TEST(DecoderPass, ProgressEveryHundredLines)
     raw[120] = "bad";
     std::vector<int> calls;
     const PassResult r = decodePass(raw, "2024", false, [&](int n) { calls.push_back(n); });
-    EXPECT_EQ(calls, (std::vector<int>{100, 200}));
+    // count + 2 - i for record i, when a multiple of 100: 200 at i = 52, 100 at i = 152.
+    EXPECT_EQ(calls, (std::vector<int>{200, 100}));
     EXPECT_EQ(r.records, 249);
     EXPECT_EQ(r.badRecords, 1);
     EXPECT_EQ(r.lines.size(), 250u);
