@@ -16,6 +16,7 @@
 #include <QPushButton>
 #include <QSlider>
 #include <algorithm>
+#include <cctype>
 
 namespace zelt {
 
@@ -94,10 +95,17 @@ MonitorReading scanMonitorText(std::string_view text)
         case 'Y': axis = &r.y; break;
         case 'Z': axis = &r.z; break;
         case 'p': {
-            // A "p" inside some other word carries no temperature.
+            // A "p" inside some other word, or with no separator after it,
+            // is no temperature field.
+            const bool wordStart = i == 0 || !std::isalpha(static_cast<unsigned char>(text[i - 1]));
+            if (!wordStart || i + 1 >= text.size())
+                continue;
             std::string t = temperatureText(afterSeparator(text, i));
-            if (std::any_of(t.begin(), t.end(), isDigit))
-                r.temperature = std::move(t);
+            // A field without a number clears the temperature: the last
+            // reading must not be shown as if it were the present one.
+            if (!std::any_of(t.begin(), t.end(), isDigit))
+                t.clear();
+            r.temperature = std::move(t);
             continue;
         }
         default: continue;
@@ -175,12 +183,8 @@ void MonitorFeature::switchOn()
     f_.Memo1->clear();
     f_.Memo1->addLine("On monitoring");
 
-    visibleBefore_.clear();
-    for (QWidget* w : normalControls()) {
-        if (!w->isHidden())
-            visibleBefore_.push_back(w);
+    for (QWidget* w : normalControls())
         w->hide();
-    }
     // The value labels come with the bars: without them the numbers would
     // never be seen.
     for (QWidget* w : monitorControls())
@@ -210,13 +214,11 @@ void MonitorFeature::switchOff()
     f_.Button10->setPalette(palette);
     f_.Memo1->clear();
 
-    // The controls come back as they were before the monitor; the memo always.
-    const std::vector<QWidget*> normal = normalControls();
-    const std::vector<QWidget*>& restore = visibleBefore_.empty() ? normal : visibleBefore_;
-    for (QWidget* w : restore)
+    // All the normal controls come back, the settings boxes among them:
+    // hidden when the window opens, they are shown from here on, holding what
+    // the last settings report put into them.
+    for (QWidget* w : normalControls())
         w->show();
-    f_.Memo1->show();
-    visibleBefore_.clear();
     for (QWidget* w : monitorControls())
         w->hide();
 }
@@ -253,8 +255,12 @@ void MonitorFeature::replyLine()
     showAxis(r.y, f_.Label27, f_.TrackBar2);
     showAxis(r.z, f_.Label32, f_.TrackBar3);
     if (r.temperature) {
-        const QByteArray text(r.temperature->data(), static_cast<qsizetype>(r.temperature->size()));
-        f_.Edit10->setText(fromCp932(text) + QStringLiteral("C"));
+        if (r.temperature->empty()) {
+            f_.Edit10->clear();
+        } else {
+            const QByteArray text(r.temperature->data(), static_cast<qsizetype>(r.temperature->size()));
+            f_.Edit10->setText(fromCp932(text) + QStringLiteral("C"));
+        }
     }
     f_.Label23->setText(QStringLiteral("3"));
 }

@@ -26,7 +26,7 @@ struct MonitorReading {
         std::optional<int> value;  // the number in them, when they hold one
     };
     Axis x, y, z;
-    std::optional<std::string> temperature;  // the temperature text without its unit
+    std::optional<std::string> temperature;  // the temperature text without its unit; empty: none readable
 };
 
 // Scans the accumulated text of one reading reply. Every occurrence of the
@@ -38,7 +38,9 @@ struct MonitorReading {
 // - p: after the letter and one separator, the temperature is the run of
 //   blanks, signs, digits and points that follows. Its unit letter and any
 //   text of later lines (the reply's lines accumulate without separators)
-//   are not part of it. A run without a digit is no temperature.
+//   are not part of it. A "p" that ends a word ("temp") is no field. A field
+//   whose run holds no digit gives an empty temperature: the value shown
+//   is cleared rather than left at an earlier reading.
 MonitorReading scanMonitorText(std::string_view text);
 
 // Track bar position for a reading: 20 is the zero point; readings beyond
@@ -67,9 +69,6 @@ private:
     std::vector<QWidget*> monitorControls() const;
 
     TForm1& f_;
-    // Which normal controls were visible when the monitor came on; they are
-    // the ones shown again when it goes off.
-    std::vector<QWidget*> visibleBefore_;
 };
 
 }  // namespace zelt

@@ -59,22 +59,14 @@ QString reservationBoxWithDigit(const QString& text, QChar digit)
 StartModeFeature::StartModeFeature(TForm1& form, TForm5& dialog) : QObject(&dialog), f_(form), d_(dialog)
 {
     // Start-mode box: only what the user types or chooses sends.
-    QComboBox* mode = f_.ComboBox4;
-    mode->setInsertPolicy(QComboBox::NoInsert);
-    if (QLineEdit* edit = mode->lineEdit())
-        connect(edit, &QLineEdit::textEdited, this,
-                [this](const QString& text) { f_.guard([this, text] { ComboBox4Change(text); }); });
-    connect(mode, &QComboBox::activated, this, [this, mode](int index) {
-        const QString text = mode->itemText(index);
-        f_.guard([this, text] { ComboBox4Change(text); });
-    });
+    connect(f_.ComboBox4, &SettingsBox::userChanged, this,
+            [this](const QString& text) { f_.guard([this, text] { ComboBox4Change(text); }); });
 
     f_.onDoubleClick(f_.Label25, [this] { Label25DblClick(); });
     f_.onDoubleClick(f_.Label26, [this] { Label26DblClick(); });
 
     d_.installEventFilter(this);
     for (QComboBox* box : {d_.ComboBox1, d_.ComboBox2, d_.ComboBox3, d_.ComboBox4}) {
-        box->setInsertPolicy(QComboBox::NoInsert);
         if (QLineEdit* edit = box->lineEdit()) {
             edit->installEventFilter(this);
             // Nothing pasted or dropped past the key filter.
@@ -82,10 +74,7 @@ StartModeFeature::StartModeFeature(TForm1& form, TForm5& dialog) : QObject(&dial
             edit->setAcceptDrops(false);
         }
     }
-    QComboBox* day = d_.ComboBox2;
-    if (QLineEdit* edit = day->lineEdit())
-        connect(edit, &QLineEdit::textEdited, this, [this] { f_.guard([this] { ComboBox2Change(); }); });
-    connect(day, &QComboBox::activated, this, [this] { f_.guard([this] { ComboBox2Change(); }); });
+    connect(d_.ComboBox2, &SettingsBox::userChanged, this, [this] { f_.guard([this] { ComboBox2Change(); }); });
 
     f_.onClick(d_.Button1, [this] { Button1Click(); });
     connect(d_.Timer1, &PeriodicTimer::timeout, this, [this] { f_.guard([this] { Timer1Timer(); }); });
@@ -165,14 +154,14 @@ void StartModeFeature::FormShow()
 
     // "mm/dd hh:mm", or "mm/dd h:mm" with a one-digit hour.
     const QString& r = f_.reservationText;
-    d_.ComboBox1->setEditText(r.mid(0, 2));
-    d_.ComboBox2->setEditText(r.mid(3, 2));
+    d_.ComboBox1->showText(r.mid(0, 2));
+    d_.ComboBox2->showText(r.mid(3, 2));
     if (r.size() > 8 && r.at(8) == QLatin1Char(':')) {
-        d_.ComboBox3->setEditText(r.mid(6, 2));
-        d_.ComboBox4->setEditText(r.mid(9, 2));
+        d_.ComboBox3->showText(r.mid(6, 2));
+        d_.ComboBox4->showText(r.mid(9, 2));
     } else {
-        d_.ComboBox3->setEditText(QStringLiteral("0") + r.mid(6, 1));
-        d_.ComboBox4->setEditText(r.mid(8, 2));
+        d_.ComboBox3->showText(QStringLiteral("0") + r.mid(6, 1));
+        d_.ComboBox4->showText(r.mid(8, 2));
     }
     d_.reservationKeyAtShow = boxKey();
 }
@@ -220,7 +209,7 @@ void StartModeFeature::ComboBox2Change()
 void StartModeFeature::Timer1Timer()
 {
     if (d_.pendingDay != 0)
-        d_.ComboBox2->setEditText(QStringLiteral("%1").arg(d_.pendingDay, 2, 10, QLatin1Char('0')));
+        d_.ComboBox2->showText(QStringLiteral("%1").arg(d_.pendingDay, 2, 10, QLatin1Char('0')));
 }
 
 void StartModeFeature::digitTyped(QComboBox* box, QChar digit)

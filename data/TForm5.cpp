@@ -26,9 +26,8 @@ TForm5::TForm5(QWidget* parent) : QWidget(parent, Qt::Dialog)
     const auto box = [this](const char* name, const char* caption, int x, const QStringList& items) {
         auto* l = new QLabel(QString::fromUtf8(caption), this);
         l->setGeometry(x + 14, 8, 20, 16);
-        auto* c = new QComboBox(this);
+        auto* c = new SettingsBox(this);
         c->setObjectName(QString::fromLatin1(name));
-        c->setEditable(true);
         c->setGeometry(x, 26, 52, 24);
         c->addItems(items);
         return c;

@@ -1,9 +1,10 @@
 #pragma once
 // The reservation dialog "予約時間": month, day, hour and minute of a
 // reserved recording start.
+#include "platform/SettingsBox.h"
+
 #include <QWidget>
 
-class QComboBox;
 class QPushButton;
 
 namespace zelt {
@@ -15,10 +16,10 @@ class TForm5 : public QWidget {
 public:
     explicit TForm5(QWidget* parent = nullptr);
 
-    QComboBox* ComboBox1 = nullptr;  // month
-    QComboBox* ComboBox2 = nullptr;  // day
-    QComboBox* ComboBox3 = nullptr;  // hour
-    QComboBox* ComboBox4 = nullptr;  // minute
+    SettingsBox* ComboBox1 = nullptr;  // month
+    SettingsBox* ComboBox2 = nullptr;  // day
+    SettingsBox* ComboBox3 = nullptr;  // hour
+    SettingsBox* ComboBox4 = nullptr;  // minute
     QPushButton* Button1 = nullptr;  // OK
     PeriodicTimer* Timer1 = nullptr;
 

@@ -192,11 +192,11 @@ void Dispatcher::applyReport(const ReportLine& L)
     }
     case 'D':
         if (needE() && L.at(e + 3) != '\0')
-            f_.ComboBox1->setEditText(twoChars(L.at(e + 1), L.at(e + 3)));
+            f_.ComboBox1->showText(twoChars(L.at(e + 1), L.at(e + 3)));
         break;
     case 'd':
         if (needE() && L.at(e + 2) != '\0')
-            f_.ComboBox1->setEditText(twoChars(L.at(e + 1), L.at(e + 2)));
+            f_.ComboBox1->showText(twoChars(L.at(e + 1), L.at(e + 2)));
         break;
     case 'F':
         if (!needB())
@@ -214,7 +214,7 @@ void Dispatcher::applyReport(const ReportLine& L)
             return;
         if ((L.at(e + 1) & 7) == 5) {
             f_.countsPerG = 2;
-            f_.ComboBox5->setEditText(QStringLiteral("50"));
+            f_.ComboBox5->showText(QStringLiteral("50"));
         }
         if (needB())
             f_.Label33->setText(latin(L.from(b + 1)));
@@ -223,7 +223,7 @@ void Dispatcher::applyReport(const ReportLine& L)
         if (!needE() || L.at(e + 1) == '\0')
             return;
         const char c = L.at(e + 1);
-        f_.ComboBox3->setEditText(samplingTextFor(c));
+        f_.ComboBox3->showText(samplingTextFor(c));
         f_.fastSampling = isFastSamplingCode(c) ? 1 : 0;
         break;
     }
@@ -254,7 +254,7 @@ void Dispatcher::applyReport(const ReportLine& L)
             return;
         f_.intervalIndex = intervalIndexOf(L.at(e + 1));
         f_.intervalText = QString::fromLatin1(intervalTextFor(f_.intervalIndex));
-        f_.ComboBox2->setEditText(f_.intervalText);
+        f_.ComboBox2->showText(f_.intervalText);
         break;
     }
     case 'T': {
@@ -262,7 +262,7 @@ void Dispatcher::applyReport(const ReportLine& L)
             return;
         if (const auto range = rangeFor(L.at(e + 4), L.at(e + 5))) {
             f_.countsPerG = range->countsPerG;
-            f_.ComboBox5->setEditText(QString::fromLatin1(range->text));
+            f_.ComboBox5->showText(QString::fromLatin1(range->text));
         }
         break;
     }
@@ -288,7 +288,7 @@ void Dispatcher::applyReport(const ReportLine& L)
         break;
     case 's':
         if (needE() && L.at(e + 5) != '\0')
-            f_.ComboBox4->setEditText(L.at(e + 5) == '0' ? QStringLiteral("Sleep") : QStringLiteral("開始"));
+            f_.ComboBox4->showText(L.at(e + 5) == '0' ? QStringLiteral("Sleep") : QStringLiteral("開始"));
         break;
     case 'w':
         if (needE())

@@ -143,7 +143,9 @@ void QtComPort::openOn(quint16 n)
             serial_->clearError();
         return !refused;
     };
-    if (!lineSet(serial_->setDataTerminalReady(true)) || !lineSet(serial_->setRequestToSend(false))) {
+    modemLinesAsked_ = ModemLines{true, false};
+    if (!lineSet(serial_->setDataTerminalReady(modemLinesAsked_.dataTerminalReady))
+        || !lineSet(serial_->setRequestToSend(modemLinesAsked_.requestToSend))) {
         const QString reason = serial_->errorString();
         serial_->close();
         serial_->clearError();

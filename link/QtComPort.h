@@ -62,6 +62,14 @@ public:
 
     static constexpr qint64 kReceiveBufferSize = 4096;
 
+    // The modem lines the last open asked the driver for: DTR asserted, RTS
+    // not. (A pseudo-terminal has no modem lines to read them back from.)
+    struct ModemLines {
+        bool dataTerminalReady = false;
+        bool requestToSend = false;
+    };
+    ModemLines modemLinesAsked() const { return modemLinesAsked_; }
+
 private:
     void openPort();
     void openOn(quint16 n);
@@ -87,6 +95,7 @@ private:
     int doubtfulErrors_ = 0;
     static constexpr int kMaxDoubtfulErrors = 3;
     int errorReports_ = 0;
+    ModemLines modemLinesAsked_;
 };
 
 }  // namespace zelt

@@ -9,7 +9,7 @@ build="${ZELT_BUILD_DIR:-$here/build}"
 mode="${1:-}"
 
 packages=(cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools qt6-serialport-dev libgtest-dev
-          fonts-noto-cjk xvfb xauth)
+          fonts-noto-cjk xvfb xauth xdotool libxcb1-dev pkg-config)
 
 install_missing() {
   local missing=()

@@ -37,19 +37,11 @@ SettingsBoxesFeature::SettingsBoxesFeature(TForm1& form) : QObject(&form), f_(fo
     f_.onClick(f_.Button27, [this] { Button27Click(); });
 }
 
-void SettingsBoxesFeature::onUserChange(QComboBox* box, void (SettingsBoxesFeature::*handler)(const QString&))
+void SettingsBoxesFeature::onUserChange(SettingsBox* box, void (SettingsBoxesFeature::*handler)(const QString&))
 {
-    // The lists are fixed tables: a typed text confirmed with Return is not
-    // added to them (and so is not sent a second time as a chosen item).
-    box->setInsertPolicy(QComboBox::NoInsert);
-    if (QLineEdit* edit = box->lineEdit()) {
-        connect(edit, &QLineEdit::textEdited, this,
-                [this, handler](const QString& text) { f_.guard([this, handler, text] { (this->*handler)(text); }); });
-    }
-    connect(box, &QComboBox::activated, this, [this, box, handler](int index) {
-        const QString text = box->itemText(index);
-        f_.guard([this, handler, text] { (this->*handler)(text); });
-    });
+    // One command per change of the text by the user: typed or chosen.
+    connect(box, &SettingsBox::userChanged, this,
+            [this, handler](const QString& text) { f_.guard([this, handler, text] { (this->*handler)(text); }); });
 }
 
 void SettingsBoxesFeature::ComboBox1Change(const QString& text)
@@ -86,7 +78,7 @@ void SettingsBoxesFeature::Button17Click()
     f_.intervalIndex = index;
     sendCommand(f_, CommandRule{}, [this, index] { return QByteArray(1, 'j') + intervalCode(f_, index); });
     f_.intervalText = QString::fromLatin1(intervalTextFor(index));
-    f_.ComboBox2->setEditText(f_.intervalText);
+    f_.ComboBox2->showText(f_.intervalText);
 }
 
 void SettingsBoxesFeature::ComboBox3Change(const QString& text)

@@ -9,10 +9,9 @@
 #include <QObject>
 #include <QString>
 
-class QComboBox;
-
 namespace zelt {
 
+class SettingsBox;
 class TForm1;
 
 class SettingsBoxesFeature : public QObject {
@@ -27,7 +26,7 @@ public:
     void Button27Click();                       // SAV
 
 private:
-    void onUserChange(QComboBox* box, void (SettingsBoxesFeature::*handler)(const QString&));
+    void onUserChange(SettingsBox* box, void (SettingsBoxesFeature::*handler)(const QString&));
 
     TForm1& f_;
 };

@@ -8,6 +8,7 @@
 #include "platform/Widgets.h"
 
 #include <QAbstractButton>
+#include <QCloseEvent>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
@@ -135,6 +136,16 @@ QString TForm1::caption() const
     return windowTitle();
 }
 
+void TForm1::closeEvent(QCloseEvent* event)
+{
+    QWidget::closeEvent(event);
+    Timer1->setInterval(0);
+    watchdog_->stop();
+    guard([this] { ApdComPort1->setOpen(false); });
+    if (onMainWindowClosed)
+        onMainWindowClosed();
+}
+
 void TForm1::buildControls()
 {
     QWidget* f = this;
@@ -214,23 +225,18 @@ void TForm1::buildControls()
     simulatorNotice->setStyleSheet(QStringLiteral("color: #A05000;"));
 
     // ---- enlarged view (+160 pixels): settings boxes and command rows
-    ComboBox1 = make<QComboBox>(f, "ComboBox1", 8, 476, 52, 22, false);
-    ComboBox1->setEditable(true);
-    ComboBox1->setEditText(QStringLiteral("10"));
+    ComboBox1 = make<SettingsBox>(f, "ComboBox1", 8, 476, 52, 22, false);
+    ComboBox1->showText(QStringLiteral("10"));
     Button9 = makeText<QPushButton>(f, "Button9", "検出値", 62, 476, 52, 22);
-    ComboBox2 = make<QComboBox>(f, "ComboBox2", 118, 476, 70, 22, false);
-    ComboBox2->setEditable(true);
+    ComboBox2 = make<SettingsBox>(f, "ComboBox2", 118, 476, 70, 22, false);
     Button17 = makeText<QPushButton>(f, "Button17", "10min", 190, 476, 48, 22);
-    ComboBox3 = make<QComboBox>(f, "ComboBox3", 242, 476, 90, 22, false);
-    ComboBox3->setEditable(true);
-    ComboBox4 = make<QComboBox>(f, "ComboBox4", 336, 476, 96, 22, false);
-    ComboBox4->setEditable(true);
-    ComboBox4->setEditText(QStringLiteral("記録開始"));
-    ComboBox5 = make<QComboBox>(f, "ComboBox5", 436, 476, 40, 22);
-    ComboBox5->setEditable(true);
+    ComboBox3 = make<SettingsBox>(f, "ComboBox3", 242, 476, 90, 22, false);
+    ComboBox4 = make<SettingsBox>(f, "ComboBox4", 336, 476, 96, 22, false);
+    ComboBox4->showText(QStringLiteral("記録開始"));
+    ComboBox5 = make<SettingsBox>(f, "ComboBox5", 436, 476, 40, 22);
     ComboBox5->addItems({QStringLiteral("10"), QStringLiteral("20"), QStringLiteral("50"), QStringLiteral("00"),
                          QStringLiteral("02"), QStringLiteral("01")});
-    ComboBox5->setEditText(QStringLiteral("10"));
+    ComboBox5->showText(QStringLiteral("10"));
     ComboBox5->setEnabled(false);
 
     CheckBox2 = makeText<QCheckBox>(f, "CheckBox2", "CheckBox2", 8, 502, 84, 22);
@@ -361,11 +367,11 @@ void TForm1::FormCreate()
     for (int i = 0; i < 99; ++i)
         thresholds << QStringLiteral("%1").arg(i, 2, 10, QLatin1Char('0'));
     ComboBox1->addItems(thresholds);
-    ComboBox1->setEditText(QStringLiteral("10"));
+    ComboBox1->showText(QStringLiteral("10"));
 
     // 9. Start modes.
     ComboBox4->addItems({QStringLiteral("今すぐ開始"), QStringLiteral("Sleep"), QStringLiteral("予約開始")});
-    ComboBox4->setEditText(QStringLiteral("記録開始"));
+    ComboBox4->showText(QStringLiteral("記録開始"));
 
     // 10. Recording intervals.
     ComboBox2->addItems({QStringLiteral("1sec"), QStringLiteral("5sec"), QStringLiteral("10sec"),
@@ -373,14 +379,14 @@ void TForm1::FormCreate()
                          QStringLiteral("1min"), QStringLiteral("2min"), QStringLiteral("3min"),
                          QStringLiteral("4min"), QStringLiteral("5min"), QStringLiteral("10min"),
                          QStringLiteral("15min"), QStringLiteral("20min"), QStringLiteral("30min")});
-    ComboBox2->setEditText(QStringLiteral("10min"));
+    ComboBox2->showText(QStringLiteral("10min"));
 
     // 11. Sampling periods.
     ComboBox3->addItems({QStringLiteral("1mTRC"), QStringLiteral("2mTRC"), QStringLiteral("5mTRC"),
                          QStringLiteral("10mTRC"), QStringLiteral("20mTRC"), QStringLiteral("1msec"),
                          QStringLiteral("2msec"), QStringLiteral("5msec"), QStringLiteral("10msec"),
                          QStringLiteral("20msec")});
-    ComboBox3->setEditText(QStringLiteral("R"));
+    ComboBox3->showText(QStringLiteral("R"));
 
     // 12.
     ProgressBar1->hide();

@@ -6,6 +6,7 @@
 // window live with the subsystem of their feature; this subsystem holds the
 // window itself, its creation, the periodic tick and the connection.
 #include "platform/Dialogs.h"
+#include "platform/SettingsBox.h"
 #include "platform/Widgets.h"
 #include "shell/SharedState.h"
 
@@ -97,6 +98,10 @@ public:
     void setCaption(const QString& caption);
     QString caption() const;
 
+    // Runs when the main window has closed, after the tick has stopped and
+    // the port has closed: the tool ends (the other windows close with it).
+    std::function<void()> onMainWindowClosed;
+
     MainPlatform platform;
     FeatureHooks hooks;
     Dialogs& dialogs() const { return *platform.dialogs; }
@@ -175,11 +180,11 @@ public:
     QPushButton* Button22 = nullptr;  // やりなおし
 
     // settings boxes
-    QComboBox* ComboBox1 = nullptr;  // threshold
-    QComboBox* ComboBox2 = nullptr;  // recording interval
-    QComboBox* ComboBox3 = nullptr;  // sampling period
-    QComboBox* ComboBox4 = nullptr;  // start mode
-    QComboBox* ComboBox5 = nullptr;  // range
+    SettingsBox* ComboBox1 = nullptr;  // threshold
+    SettingsBox* ComboBox2 = nullptr;  // recording interval
+    SettingsBox* ComboBox3 = nullptr;  // sampling period
+    SettingsBox* ComboBox4 = nullptr;  // start mode
+    SettingsBox* ComboBox5 = nullptr;  // range
     QPushButton* Button17 = nullptr;  // 10min
     QCheckBox* CheckBox2 = nullptr;   // threshold detection
     QLineEdit* Edit12 = nullptr;
@@ -239,6 +244,11 @@ public:
     // The file dialogs keep their settings and last file name between uses.
     FileRequest SaveDialog1;
     FileRequest OpenDialog1;
+
+protected:
+    // Closing the main window ends the tool: nothing is sent to the logger,
+    // the tick and the watchdog stop and the port closes.
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     void buildControls();

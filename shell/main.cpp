@@ -60,8 +60,10 @@ int main(int argc, char** argv)
     }
 
     ToolApplication app(argc, argv);
+    // The application's title. No display name is set: the platform would
+    // append it to every window's caption, and the captions are the tool's
+    // own texts.
     QApplication::setApplicationName(QStringLiteral("ZELT-VIEW"));
-    QApplication::setApplicationDisplayName(QStringLiteral("ZELT-VIEW"));
     QFont font(QStringLiteral("Noto Sans CJK JP"), 9);
     font.setStyleHint(QFont::SansSerif);
     QApplication::setFont(font);

@@ -22,6 +22,7 @@
 #include "settings/WindowSize.h"
 #include "shell/TForm1.h"
 
+#include <QCoreApplication>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QScreen>
@@ -93,6 +94,15 @@ Application::Application(const Options& options) : owned_(std::make_unique<Owned
     new IdWaitDialogsFeature(*form1_, *form3_, *form6_);
     new StatisticsFeature(*form4_, *form1_);
     new StartModeFeature(*form1_, *form5_);
+
+    // The main window's close ends the tool even while another window (a
+    // dialog, the graph, the statistics) is still open.
+    form1_->onMainWindowClosed = [this] {
+        for (QWidget* w : std::initializer_list<QWidget*>{form2_.get(), form3_.get(), form4_.get(), form5_.get(),
+                                                         form6_.get()})
+            w->close();
+        QCoreApplication::quit();
+    };
 
     form1_->FormCreate();
 }

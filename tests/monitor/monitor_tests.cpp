@@ -89,6 +89,10 @@ INSTANTIATE_TEST_SUITE_P(
         ScanCase{"OtherSeparator", "X:   3", {true, "   3", 3}, kAbsent, kAbsent, std::nullopt},
         // A "p" in a word carries no temperature and keeps the one before.
         ScanCase{"PInAWord", "p=21.0C temp", kAbsent, kAbsent, kAbsent, "21.0"},
+        ScanCase{"PStartingNoWord", "p=21.0C temperature=x", kAbsent, kAbsent, kAbsent, "21.0"},
+        // A temperature field without a number clears the value: no stale reading.
+        ScanCase{"TemperatureFieldWithoutNumber", "p=21.0C p=--.-C", kAbsent, kAbsent, kAbsent, ""},
+        ScanCase{"TemperatureFieldEmpty", "X=    1 p=", {true, "    1", 1}, kAbsent, kAbsent, ""},
         ScanCase{"TemperatureWithoutUnit", "p= 8.0", kAbsent, kAbsent, kAbsent, " 8.0"}),
     [](const ::testing::TestParamInfo<ScanCase>& info) { return std::string(info.param.name); });
 
@@ -129,9 +133,10 @@ TEST(MonitorButton, SwitchesTheWindowToTheMonitorAndBack)
     MonitorTool t;
     TForm1& f = *t.f;
     f.Memo1->addLine("earlier answer");
-    // Some normal controls are hidden by design; they stay so afterwards.
+    // The settings boxes start hidden; leaving the monitor shows them.
     const std::map<QWidget*, bool> before = hiddenStates(normalControls(f));
     ASSERT_TRUE(before.at(f.ComboBox1));
+    ASSERT_TRUE(before.at(f.ComboBox4));
     ASSERT_FALSE(before.at(f.ComboBox5));
     for (QWidget* w : monitorControls(f))
         ASSERT_TRUE(w->isHidden()) << w->objectName().toStdString();
@@ -176,7 +181,8 @@ TEST(MonitorButton, SwitchesTheWindowToTheMonitorAndBack)
     EXPECT_EQ(f.Button10->palette().color(QPalette::ButtonText), QApplication::palette().color(QPalette::WindowText));
     EXPECT_TRUE(t.memo().empty());
     EXPECT_FALSE(f.Memo1->isHidden());
-    EXPECT_EQ(hiddenStates(normalControls(f)), before);
+    for (QWidget* w : normalControls(f))
+        EXPECT_FALSE(w->isHidden()) << w->objectName().toStdString();
     for (QWidget* w : monitorControls(f))
         EXPECT_TRUE(w->isHidden()) << w->objectName().toStdString();
     // A redo that did not go out is not sent in a later monitor.
@@ -268,6 +274,21 @@ TEST(MonitorReadings, FieldThatIsNoNumberShowsItsTextAndLeavesTheBar)
     t.send("X=  abc Y=    3 Z=\r\n#");
     EXPECT_EQ(t.labels(), (QStringList{"  abc", "    3", ""}));
     EXPECT_EQ(t.bars(), (std::vector<int>{25, 23, 40}));
+    EXPECT_EQ(f.Edit10->text(), QStringLiteral("25.3C"));
+}
+
+TEST(MonitorReadings, TemperatureWithoutANumberClearsTheShownValue)
+{
+    MonitorRunning t;
+    TForm1& f = *t.f;
+    t.send(kReading + "\r\n#");
+    ASSERT_EQ(f.Edit10->text(), QStringLiteral("25.3C"));
+    t.requestReading();
+    t.send("X=    1 Y=    2 Z=    3       p=---.-C\r\n#");
+    EXPECT_EQ(f.Edit10->text(), QString());
+    // The next good reading shows again.
+    t.requestReading();
+    t.send(kReading + "\r\n#");
     EXPECT_EQ(f.Edit10->text(), QStringLiteral("25.3C"));
 }
 

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/resource.h>
+#include <termios.h>
 
 namespace zelt {
 namespace {
@@ -87,6 +88,35 @@ TEST_F(QtComPortTest, OpeningTwiceOpensOnceAndClosingAClosedPortDoesNothing)
     EXPECT_FALSE(port.Open());
     EXPECT_EQ(port.errorReports(), errorsBefore) << "closing a closed port touched the device";
     EXPECT_TRUE(waitUntil([&] { return pty.slaveClosed(); }));
+}
+
+// The line as the logger needs it: 115200 baud, 8 data bits, no parity, one
+// stop bit, no flow control of either kind, raw bytes (no line editing, no
+// echo: the enquiry byte and every other byte pass as they are), DTR asked
+// for and RTS not. The terminal settings are read back from the device.
+TEST_F(QtComPortTest, OpenedDeviceIsSetTo115200EightNoneOneWithoutFlowControl)
+{
+    port.setOpen(true);
+    ASSERT_TRUE(port.Open());
+    const int fd = ::open(pty.slavePath().toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    ASSERT_GE(fd, 0);
+    termios t{};
+    const int got = tcgetattr(fd, &t);
+    ::close(fd);
+    ASSERT_EQ(got, 0);
+    EXPECT_EQ(cfgetospeed(&t), static_cast<speed_t>(B115200));
+    EXPECT_EQ(cfgetispeed(&t), static_cast<speed_t>(B115200));
+    EXPECT_EQ(t.c_cflag & CSIZE, static_cast<tcflag_t>(CS8));
+    EXPECT_EQ(t.c_cflag & PARENB, 0u) << "parity";
+    EXPECT_EQ(t.c_cflag & CSTOPB, 0u) << "two stop bits";
+    EXPECT_EQ(t.c_cflag & CRTSCTS, 0u) << "hardware flow control";
+    EXPECT_EQ(t.c_iflag & (IXON | IXOFF | IXANY), 0u) << "XON/XOFF flow control";
+    EXPECT_NE(t.c_cflag & CREAD, 0u) << "receiver off";
+    EXPECT_EQ(t.c_lflag & (ICANON | ECHO | ISIG), 0u) << "line editing, echo or signals";
+    EXPECT_EQ(t.c_iflag & (ICRNL | INLCR | IGNCR | ISTRIP), 0u) << "bytes changed on the way in";
+    EXPECT_EQ(t.c_oflag & OPOST, 0u) << "bytes changed on the way out";
+    EXPECT_TRUE(port.modemLinesAsked().dataTerminalReady);
+    EXPECT_FALSE(port.modemLinesAsked().requestToSend);
 }
 
 TEST_F(QtComPortTest, EveryByteValueTravelsUnchangedBothWays)

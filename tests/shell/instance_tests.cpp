@@ -9,6 +9,8 @@
 #include <QTest>
 #include <csignal>
 #include <gtest/gtest.h>
+
+#include "tests/WaitFor.h"
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -38,14 +40,7 @@ protected:
 template <class Cond>
 bool waitFor(Cond cond, int timeoutMs = 10000)
 {
-    QElapsedTimer t;
-    t.start();
-    while (!cond()) {
-        if (t.elapsed() > timeoutMs)
-            return false;
-        QTest::qWait(20);
-    }
-    return true;
+    return zelt::test::waitForCondition(cond, timeoutMs);
 }
 
 TEST_F(InstanceTest, HolderInAnotherProcessBlocksUntilItIsKilled)

@@ -21,6 +21,7 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 using namespace zelt;
@@ -271,6 +272,45 @@ TEST(ErrorBoundary, PortThatCannotOpenShowsTheErrorAndTheToolGoesOn)
     EXPECT_EQ(fx.port.ComNumber(), 7);
     EXPECT_EQ(f.Button4->text(), QStringLiteral("|=|"));
     EXPECT_EQ(f.connectReportPending, 1);
+}
+
+}  // namespace
+
+namespace {
+
+// Closing the main window ends the tool while other windows are open: the
+// message loop returns 0, every window is closed, the tick has stopped and
+// the port is closed.
+TEST(Shutdown, ClosingTheMainWindowEndsTheToolWithItsOtherWindowsOpen)
+{
+    AppFixture t;
+    t.withLoggerOn(QStringLiteral("COM3"));
+    TForm1& f = t.start();
+    f.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&f));
+    // The ID dialog (double click on "My ID") and the reservation dialog
+    // (double click on the reservation time) as the user opens them.
+    QTest::mouseDClick(f.Label17, Qt::LeftButton, Qt::NoModifier, f.Label17->rect().center());
+    QTest::mouseDClick(f.Label25, Qt::LeftButton, Qt::NoModifier, f.Label25->rect().center());
+    ASSERT_TRUE(t.app->form3().isVisible());
+    ASSERT_TRUE(t.app->form5().isVisible());
+    t.port.setOpen(true);
+    f.Timer1->setInterval(1000);
+    t.port.takeWritten();  // the connect of the first tick
+
+    QTimer::singleShot(0, &f, [&f] { f.close(); });
+    // Should the loop not end, this ends it with a code the test reports.
+    QTimer::singleShot(5000, qApp, [] { QCoreApplication::exit(99); });
+    const int code = QApplication::exec();
+
+    EXPECT_EQ(code, 0) << "the tool did not end when its main window closed";
+    EXPECT_FALSE(f.isVisible());
+    for (QWidget* w : std::initializer_list<QWidget*>{&t.app->form2(), &t.app->form3(), &t.app->form4(),
+                                                      &t.app->form5(), &t.app->form6()})
+        EXPECT_FALSE(w->isVisible()) << w->objectName().toStdString();
+    EXPECT_FALSE(t.port.Open());
+    EXPECT_EQ(f.Timer1->interval(), 0);
+    EXPECT_TRUE(t.port.takeWritten().isEmpty()) << "nothing is sent to the logger on the way out";
 }
 
 }  // namespace

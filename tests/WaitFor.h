@@ -1,0 +1,23 @@
+#pragma once
+// Waiting on a condition with a deadline, for tests that watch other
+// processes: the event loop keeps running meanwhile.
+#include <QElapsedTimer>
+#include <QTest>
+
+namespace zelt::test {
+
+// Polls cond every 20 ms until it holds (true) or timeoutMs passed (false).
+template <class Cond>
+bool waitForCondition(Cond cond, int timeoutMs)
+{
+    QElapsedTimer t;
+    t.start();
+    while (!cond()) {
+        if (t.elapsed() > timeoutMs)
+            return false;
+        QTest::qWait(20);
+    }
+    return true;
+}
+
+}  // namespace zelt::test

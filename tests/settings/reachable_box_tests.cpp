@@ -1,0 +1,195 @@
+// The settings boxes as a user reaches them: the window shown at the size it
+// opens at, enlarged with "↓", the monitor switched on and off with its
+// button; then picks with the mouse and typing with the keyboard into the
+// focused box. Each change the user makes sends one command.
+#include "SettingsTool.h"
+
+#include "platform/SettingsBox.h"
+
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QStyle>
+#include <QStyleOptionComboBox>
+
+using namespace zelt;
+using namespace zelt::test;
+
+namespace {
+
+struct ShownTool : SettingsTool {
+    ShownTool()
+    {
+        f->show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(f));
+        QApplication::setActiveWindow(f);
+        EXPECT_TRUE(QTest::qWaitForWindowActive(f));
+    }
+    ~ShownTool() { f->hide(); }
+
+    void click(QWidget* w)
+    {
+        ASSERT_TRUE(reachable(w)) << w->objectName().toStdString();
+        QTest::mouseClick(w, Qt::LeftButton, Qt::NoModifier, w->rect().center());
+    }
+
+    // Visible, enabled and wholly inside the window as it stands.
+    bool reachable(QWidget* w) const
+    {
+        const QRect inWindow(w->mapTo(f, QPoint(0, 0)), w->size());
+        return w->isVisible() && w->isEnabled() && f->rect().contains(inWindow);
+    }
+
+    // The enlarged window after one round of the monitor.
+    void enlargeAndLeaveTheMonitor()
+    {
+        click(f->Label20);
+        ASSERT_EQ(f->height(), f->compactHeight + 160);
+        click(f->Button10);
+        ASSERT_EQ(f->monitorMode, 1);
+        click(f->Button10);
+        ASSERT_EQ(f->monitorMode, 0);
+        f->Timer1->setInterval(kParkedTick);
+        written();
+        if (port.Open())
+            port.setOpen(false);
+    }
+
+    void openList(QComboBox* box)
+    {
+        ASSERT_TRUE(reachable(box)) << box->objectName().toStdString();
+        QStyleOptionComboBox option;
+        option.initFrom(box);
+        option.editable = true;
+        const QRect arrow = box->style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxArrow, box);
+        QTest::mouseClick(box, Qt::LeftButton, Qt::NoModifier, arrow.center());
+    }
+
+    // Opens the box's list with a click on its arrow and clicks the item.
+    void pick(QComboBox* box, const QString& item)
+    {
+        openList(box);
+        QAbstractItemView* view = box->view();
+        ASSERT_TRUE(waitFor([view] { return view->isVisible(); })) << "the list did not open";
+        const int row = box->findText(item, Qt::MatchExactly);
+        ASSERT_GE(row, 0) << item.toStdString();
+        const QModelIndex index = box->model()->index(row, 0);
+        view->scrollTo(index);
+        const QPoint at = view->visualRect(index).center();
+        QTest::mouseMove(view->viewport(), at);
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::NoModifier, at);
+        ASSERT_TRUE(waitFor([view] { return !view->isVisible(); })) << "the list stayed open";
+    }
+
+    // Opens the box's list with a click on its arrow, moves to the item with
+    // the arrow keys and confirms it with Return.
+    void pickByKeyboard(QComboBox* box, const QString& item)
+    {
+        openList(box);
+        QAbstractItemView* view = box->view();
+        ASSERT_TRUE(waitFor([view] { return view->isVisible(); })) << "the list did not open";
+        const int target = box->findText(item, Qt::MatchExactly);
+        ASSERT_GE(target, 0) << item.toStdString();
+        for (int guard = 0; guard < 200 && view->currentIndex().row() != target; ++guard)
+            QTest::keyClick(view, view->currentIndex().row() < target ? Qt::Key_Down : Qt::Key_Up);
+        ASSERT_EQ(view->currentIndex().data().toString(), item);
+        QTest::keyClick(view, Qt::Key_Return);
+        ASSERT_TRUE(waitFor([view] { return !view->isVisible(); })) << "the list stayed open";
+    }
+
+    // Clicks into the box's text and types keys where the focus is.
+    void typeInto(QComboBox* box, const QString& keys)
+    {
+        click(box->lineEdit());
+        box->lineEdit()->selectAll();
+        for (const QChar c : keys)
+            QTest::keyClicks(QApplication::focusWidget(), QString(c));
+    }
+    void key(Qt::Key k) { QTest::keyClick(QApplication::focusWidget(), k); }
+};
+
+TEST(ReachableSettingsBoxes, HiddenAtStartShownInsideTheEnlargedWindowAfterTheMonitor)
+{
+    ShownTool t;
+    for (QComboBox* box : {t.f->ComboBox1, t.f->ComboBox2, t.f->ComboBox3, t.f->ComboBox4})
+        EXPECT_FALSE(box->isVisible()) << box->objectName().toStdString();
+    // The report fills them while hidden.
+    t.send("@d=07\n@R=d 15sec\n@I=4\n@s=abcd0\n#");
+    t.enlargeAndLeaveTheMonitor();
+    for (QComboBox* box : {t.f->ComboBox1, t.f->ComboBox2, t.f->ComboBox3, t.f->ComboBox4})
+        EXPECT_TRUE(t.reachable(box)) << box->objectName().toStdString();
+    // The range box only shows the logger's range: visible, never enabled.
+    EXPECT_TRUE(t.f->ComboBox5->isVisible());
+    EXPECT_FALSE(t.f->ComboBox5->isEnabled());
+    EXPECT_EQ(t.f->ComboBox1->currentText(), QStringLiteral("07"));
+    EXPECT_EQ(t.f->ComboBox2->currentText(), QStringLiteral("15sec"));
+    EXPECT_EQ(t.f->ComboBox3->currentText(), QStringLiteral("Trace(32Hz)"));
+    EXPECT_EQ(t.f->ComboBox4->currentText(), QStringLiteral("Sleep"));
+    EXPECT_EQ(t.written(), QByteArray());
+
+    // Back to the compact view: the boxes are out of the window, as are the
+    // command rows; enlarged again they are there.
+    t.click(t.f->Label20);
+    EXPECT_EQ(t.f->height(), t.f->compactHeight);
+    t.click(t.f->Label20);
+    EXPECT_TRUE(t.reachable(t.f->ComboBox2));
+}
+
+TEST(ReachableSettingsBoxes, PickingAnIntervalSendsItsCommandOnce)
+{
+    ShownTool t;
+    t.enlargeAndLeaveTheMonitor();
+    t.pick(t.f->ComboBox2, QStringLiteral("1min"));
+    EXPECT_EQ(t.written(), QByteArray("jA"));
+    EXPECT_TRUE(t.refreshRequested());
+    EXPECT_EQ(t.f->ComboBox2->currentText(), QStringLiteral("1min"));
+}
+
+TEST(ReachableSettingsBoxes, PickingAStartModeSendsIt)
+{
+    ShownTool t;
+    t.enlargeAndLeaveTheMonitor();
+    t.pick(t.f->ComboBox4, QStringLiteral("Sleep"));
+    EXPECT_EQ(t.written(), QByteArray("f"));
+    EXPECT_EQ(t.f->queuedCommand1.view(), "p");
+}
+
+// Typing an item's text and confirming it with Return or leaving the box
+// with Tab is one change: the command goes out once, with the keystrokes.
+TEST(ReachableSettingsBoxes, TypedItemConfirmedWithReturnOrTabIsSentOnce)
+{
+    for (const Qt::Key confirm : {Qt::Key_Return, Qt::Key_Tab}) {
+        ShownTool t;
+        t.enlargeAndLeaveTheMonitor();
+        t.typeInto(t.f->ComboBox1, QStringLiteral("07"));
+        EXPECT_EQ(t.written(), QByteArray("d0d07")) << confirm;
+        t.key(confirm);
+        EXPECT_EQ(t.written(), QByteArray()) << "sent again on key " << confirm;
+
+        t.typeInto(t.f->ComboBox3, QStringLiteral("2msec"));
+        EXPECT_EQ(t.written(), QByteArray("i0i0i0i0iB")) << confirm;
+        t.key(confirm);
+        EXPECT_EQ(t.written(), QByteArray()) << "sent again on key " << confirm;
+    }
+}
+
+TEST(ReachableSettingsBoxes, PickingTheItemAlreadyShownIsNoChange)
+{
+    ShownTool t;
+    t.enlargeAndLeaveTheMonitor();
+    t.pick(t.f->ComboBox1, QStringLiteral("12"));
+    EXPECT_EQ(t.written(), QByteArray("d12"));
+    t.port.setOpen(false);
+    t.pickByKeyboard(t.f->ComboBox1, QStringLiteral("12"));
+    EXPECT_EQ(t.written(), QByteArray());
+    // A text the report set is no change either when picked.
+    t.send("@d=33\n#");
+    t.written();
+    t.pickByKeyboard(t.f->ComboBox1, QStringLiteral("33"));
+    EXPECT_EQ(t.written(), QByteArray());
+    t.pickByKeyboard(t.f->ComboBox1, QStringLiteral("34"));
+    EXPECT_EQ(t.written(), QByteArray("d34"));
+}
+
+}  // namespace
