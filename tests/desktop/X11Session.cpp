@@ -104,8 +104,12 @@ bool X11Session::requestClose(std::uint32_t window)
     event.type = atom("WM_PROTOCOLS");
     event.data.data32[0] = atom("WM_DELETE_WINDOW");
     event.data.data32[1] = XCB_CURRENT_TIME;
-    xcb_send_event(conn_, 0, window, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&event));
-    return xcb_flush(conn_) > 0;
+    // Checked, so that the server has handled the request when this returns.
+    xcb_generic_error_t* error = xcb_request_check(
+        conn_, xcb_send_event_checked(conn_, 0, window, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&event)));
+    const bool sent = error == nullptr;
+    std::free(error);
+    return sent;
 }
 
 }  // namespace zelt::test
