@@ -1,5 +1,6 @@
 #include "data/Download.h"
 
+#include "data/DataFiles.h"
 #include "data/RecordDecoder.h"
 #include "link/ComPort.h"
 #include "platform/Clock.h"
@@ -38,6 +39,14 @@ DownloadFeature::DownloadFeature(TForm1& form) : QObject(&form), f_(form)
     f_.onClick(f_.Button6, [this] { Button6Click(); });
     f_.onClick(f_.Button11, [this] { Button11Click(); });
     f_.hooks.downloadComplete = [this] { decodingPass(); };
+    f_.hooks.downloadCutShort = [this](const QString& why) { cutShort(why); };
+}
+
+void DownloadFeature::cutShort(const QString& why)
+{
+    if (!f_.downloadActive)
+        return;
+    finishDownload(why);
 }
 
 void DownloadFeature::startTransfer(Transfer kind)
@@ -85,6 +94,11 @@ void DownloadFeature::startTransfer(Transfer kind)
 
 void DownloadFeature::decodingPass()
 {
+    finishDownload(QString());
+}
+
+void DownloadFeature::finishDownload(const QString& cutShortBy)
+{
     f_.downloadActive = 0;
     // Only stored records are read: a count left by a line that merely looked
     // like the logger's count report must not take the pass past the table.
@@ -124,6 +138,26 @@ void DownloadFeature::decodingPass()
 
     f_.resize(f_.width(), f_.savedWindowHeight);
     f_.Memo1->show();
+
+    // What arrived is compared with what was announced, and a download that
+    // fell short says so: in the data set (a saved file says it too) and in
+    // a message. More records than announced are no fault (the logger goes
+    // on recording after its report).
+    const int announced = f_.reportedRecordCount;
+    const bool short_ = announced >= 0 && count < announced;
+    if (!cutShortBy.isEmpty() || short_) {
+        const QString of = announced >= 0 ? QStringLiteral(" of %1").arg(announced) : QString();
+        const QString why = cutShortBy.isEmpty() ? QStringLiteral("the end mark came early") : cutShortBy;
+        f_.Memo1->addLine(QStringLiteral("// Download incomplete (%1): %2%3 records arrived //").arg(why).arg(count).arg(of));
+        f_.dialogs().message(announced >= 0
+                                 ? QStringLiteral("ダウンロードが完了していません (%1)。%2 件中 %3 件を受信しました。")
+                                       .arg(why)
+                                       .arg(announced)
+                                       .arg(count)
+                                 : QStringLiteral("ダウンロードが完了していません (%1)。%2 件を受信しました。")
+                                       .arg(why)
+                                       .arg(count));
+    }
 }
 
 void DownloadFeature::Button6Click()
@@ -146,8 +180,10 @@ void DownloadFeature::Button11Click()
     dialog.filter = QStringLiteral("text|*.csv");
     dialog.mustExist = true;
     FileRequest request = dialog;
-    if (f_.dialogs().openFile(request)) {
-        f_.Memo1->loadFromFile(request.fileName);  // a file that cannot be read changes nothing
+    // A file that is no recording is loaded only when the user agrees; No is
+    // taken as a cancelled dialog. A file that cannot be read changes nothing.
+    if (f_.dialogs().openFile(request) && confirmDataFile(f_.dialogs(), request.fileName)) {
+        f_.Memo1->loadFromFile(request.fileName);
         dialog.fileName = request.fileName;
     }
     f_.currentFileName = dialog.fileName;

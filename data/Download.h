@@ -23,11 +23,17 @@ public:
 
     // The decoding pass: every stored record becomes a readable line.
     void decodingPass();
+    // A download that ends without its end mark (port lost, the logger
+    // silent, the record bound reached): what arrived is decoded and kept,
+    // and the data set and a message say how much of it arrived.
+    void cutShort(const QString& why);
 
     void Button6Click();   // 保存: save the memo as CSV
     void Button11Click();  // FILE: read a CSV file into the memo
 
 private:
+    void finishDownload(const QString& cutShortBy);
+
     TForm1& f_;
 };
 

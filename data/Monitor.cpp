@@ -135,6 +135,25 @@ MonitorFeature::MonitorFeature(TForm1& form) : QObject(&form), f_(form)
     f_.onClick(f_.Button41, [this] { Button41Click(); });
     f_.hooks.monitorLine = [this] { replyLine(); };
     f_.hooks.monitorSwitchOff = [this] { switchOff(); };
+    f_.hooks.monitorStale = [this] { showStale(); };
+    f_.hooks.monitorReplyEnd = [this] {
+        // A reply that carried no reading (an error answer, noise) leaves
+        // nothing current to show.
+        if (!readingInReply_)
+            showStale();
+        readingInReply_ = false;
+    };
+}
+
+void MonitorFeature::showStale()
+{
+    // No reading came in time: the last one is not shown as if it were the
+    // present one. The bars stay where they were, greyed, until the next.
+    for (QLabel* value : {f_.Label11, f_.Label27, f_.Label32})
+        value->setText(QStringLiteral("---"));
+    f_.Edit10->setText(QStringLiteral("---"));
+    for (QSlider* bar : {f_.TrackBar1, f_.TrackBar2, f_.TrackBar3})
+        bar->setEnabled(false);
 }
 
 std::vector<QWidget*> MonitorFeature::normalControls() const
@@ -221,6 +240,8 @@ void MonitorFeature::switchOff()
         w->show();
     for (QWidget* w : monitorControls())
         w->hide();
+    for (QSlider* bar : {f_.TrackBar1, f_.TrackBar2, f_.TrackBar3})
+        bar->setEnabled(true);
 }
 
 void MonitorFeature::Button22Click()
@@ -249,8 +270,12 @@ void MonitorFeature::Button41Click()
 void MonitorFeature::replyLine()
 {
     f_.Label23->setText(QStringLiteral("2"));
+    for (QSlider* bar : {f_.TrackBar1, f_.TrackBar2, f_.TrackBar3})
+        bar->setEnabled(true);
     const int length = std::clamp(f_.lineLength, 0, kLineBufferSize - 1);
     const MonitorReading r = scanMonitorText(std::string_view(f_.lineBuffer, static_cast<size_t>(length)));
+    if (r.x.value || r.y.value || r.z.value)
+        readingInReply_ = true;
     showAxis(r.x, f_.Label11, f_.TrackBar1);
     showAxis(r.y, f_.Label27, f_.TrackBar2);
     showAxis(r.z, f_.Label32, f_.TrackBar3);

@@ -62,6 +62,8 @@ public:
     void replyLine();
     // Leaves the monitor as the button does.
     void switchOff();
+    // A reading did not come in time: the values show "---".
+    void showStale();
 
 private:
     void switchOn();
@@ -69,6 +71,7 @@ private:
     std::vector<QWidget*> monitorControls() const;
 
     TForm1& f_;
+    bool readingInReply_ = false;  // the reply under way has carried a reading
 };
 
 }  // namespace zelt

@@ -1,6 +1,7 @@
 #include "data/OnlineCapture.h"
 
 #include "data/Hex.h"
+#include "data/Monitor.h"
 
 #include "link/ComPort.h"
 #include "platform/Clock.h"
@@ -29,6 +30,7 @@ constexpr int kProgressStep = 100;
 constexpr size_t kTemperaturePos = 32;
 constexpr size_t kTemperatureWidth = 5;
 constexpr size_t kPrefixLength = 17;
+const char kReadingMissing[] = "// Reading missing: the logger sent no reading for \"n\" //";
 
 std::optional<int> signedByte(char high, char low)
 {
@@ -105,11 +107,21 @@ std::string captureTemperature(std::string_view replyLine)
 std::string captureSampleLine(std::string_view prefix, int row, const CaptureSample& s, std::string_view temperature)
 {
     const long long ms = static_cast<long long>(row) * 5;
-    const std::string p(prefix), t(temperature);
-    char buf[128];
-    const int n = std::snprintf(buf, sizeof buf, "%s%.2d.%.3d,%3d,%3d,%3d,%s", p.c_str(), static_cast<int>(ms / 1000),
-                                static_cast<int>(ms % 1000), s.x, s.y, s.z, t.c_str());
-    return std::string(buf, static_cast<size_t>(std::clamp(n, 0, static_cast<int>(sizeof buf) - 1)));
+    // Prefix and temperature are copied as bytes, not through the format: a
+    // NUL the logger sent in its reading reply would end the line there.
+    char buf[64];
+    const int n = std::snprintf(buf, sizeof buf, "%.2d.%.3d,%3d,%3d,%3d,", static_cast<int>(ms / 1000),
+                                static_cast<int>(ms % 1000), s.x, s.y, s.z);
+    std::string line(prefix);
+    line.append(buf, static_cast<size_t>(std::clamp(n, 0, static_cast<int>(sizeof buf) - 1)));
+    line.append(temperature);
+    return line;
+}
+
+bool isReadingLine(const QByteArray& line)
+{
+    const MonitorReading r = scanMonitorText(std::string_view(line.constData(), static_cast<size_t>(line.size())));
+    return r.x.value && r.y.value && r.z.value && r.temperature && !r.temperature->empty();
 }
 
 std::string badSampleLine(std::string_view row)
@@ -169,9 +181,17 @@ void OnlineCaptureFeature::Button40Click()
         return;
     f_.onlineSampleCount = captureSeconds(value) * kSamplesPerSecond;
 
-    // The reply, listed by the dispatcher, becomes the listing's second line.
+    // The reply, listed by the dispatcher, becomes the listing's second line:
+    // the first line that is a reading (X, Y and Z numbers and a
+    // temperature), not whatever came first (a line of noise would give
+    // every sample an empty temperature). Without one the listing says so.
     waitForReadingReply();
-    replyLine_ = f_.Memo1->count() > 0 ? f_.Memo1->line(0) : QByteArray();
+    replyLine_.clear();
+    for (int i = 0; i < f_.Memo1->count() && replyLine_.isEmpty(); ++i)
+        if (isReadingLine(f_.Memo1->line(i)))
+            replyLine_ = f_.Memo1->line(i);
+    if (replyLine_.isEmpty())
+        replyLine_ = kReadingMissing;
     f_.Memo1->clear();
 
     // The tick rests while the samples come.
@@ -275,17 +295,18 @@ void OnlineCaptureFeature::finish(End how, const QString& reason)
     f_.onlineColumn = 0;
     f_.ProgressBar1->hide();
 
-    // End of the stream. Samples still on their way are not part of the
-    // capture: the port is closed after the blank, so none of them reaches
-    // the listing as a line of its own. A failure here is reported once the
-    // listing is safe.
+    // End of the stream. The logger ends it with its end mark: the port
+    // stays open for that mark, which would otherwise arrive in the next
+    // exchange and end it early. Samples still on their way are not part of
+    // the capture: what waits is discarded, and later ones are received as
+    // lines that are never added to the listing (a data set). A failure here
+    // is reported once the listing is safe.
     std::exception_ptr stopError;
     ComPort& port = *f_.ApdComPort1;
     try {
         if (port.Open()) {
             port.PutString(" ");
             port.FlushInBuffer();
-            port.setOpen(false);
         }
     } catch (...) {
         stopError = std::current_exception();
@@ -294,8 +315,11 @@ void OnlineCaptureFeature::finish(End how, const QString& reason)
     f_.lineBuffer[0] = '\0';
 
     f_.captureEndText = formatDayValue(toDayValue(localNow()));
+    // Without a reading the samples carry no temperature.
     const std::string temperature =
-        captureTemperature(std::string_view(replyLine_.constData(), static_cast<size_t>(replyLine_.size())));
+        isReadingLine(replyLine_)
+            ? captureTemperature(std::string_view(replyLine_.constData(), static_cast<size_t>(replyLine_.size())))
+            : std::string();
     const QByteArray start = toCp932(f_.captureStartText);
     const std::string prefix = captureTimePrefix(std::string_view(start.constData(), static_cast<size_t>(start.size())));
 

@@ -46,6 +46,10 @@ std::string captureTimePrefix(std::string_view startText);
 // the reply is too short to hold them.
 std::string captureTemperature(std::string_view replyLine);
 
+// Whether a line is a reading of the logger: X, Y and Z carry numbers and
+// the line has a temperature.
+bool isReadingLine(const QByteArray& line);
+
 // Sample line of row k (k x 5 ms after the start).
 std::string captureSampleLine(std::string_view prefix, int row, const CaptureSample& s, std::string_view temperature);
 // The line listed in place of a damaged row: "//Bad Sample: <row> //", the

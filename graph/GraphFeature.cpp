@@ -121,8 +121,13 @@ void GraphFeature::Button12Click()
 {
     const ByteLines& memo = f1_.Memo1->store();
     const QByteArrayView line0 = memo.view(0);
-    if (!line0.startsWith("Start"))
+    if (!line0.startsWith("Start")) {
+        // A data set that is no recording is refused, and the user told why.
+        f1_.dialogs().message(memo.size() == 0 || (memo.size() == 1 && line0.isEmpty())
+                                  ? QStringLiteral("グラフを表示できません: ログにデータがありません")
+                                  : QStringLiteral("グラフを表示できません: 1行目が「Start」で始まっていません（記録データではありません）"));
         return;
+    }
     f1_.countsPerG = countsPerGFromHeader(line0, f1_.countsPerG);
     f1_.decodedCount = std::min(memo.size(), lineLimit_);
     f1_.recordLines.clear();

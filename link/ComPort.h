@@ -58,6 +58,8 @@ public:
     std::function<void(quint16 count)> OnTriggerAvail;
 
 signals:
+    // Bytes were queued for sending (after the port opened for them).
+    void bytesSent(const QByteArray& bytes);
     // The device disappeared while the port was open (unplugged adapter).
     // The port is already closed when this is emitted; emitted once per loss.
     void deviceLost(const QString& reason);

@@ -109,14 +109,39 @@ void Dispatcher::completeLine()
         return;
     }
     const ReportLine line(f_.lineBuffer, f_.lineLength);
-    if (f_.downloadActive && f_.lineLength > 3) {
-        // Records beyond the logger's capacity are kept too: none is lost.
-        f_.recordLines.set(f_.recordCount, QByteArrayView(f_.lineBuffer, f_.lineLength));
-        ++f_.recordCount;
-        f_.ProgressBar1->setValue(f_.recordCount);
-    } else if (f_.lineLength > 1) {
-        f_.Memo1->addLine(QByteArray(f_.lineBuffer, f_.lineLength));
+    if (f_.downloadActive) {
+        // Every line of the record stream is data: a longer one is stored as
+        // a record (one that is no record becomes a bad-record line of the
+        // decoding pass), a short one is listed. None is acted on as an
+        // identification or a report: a line of noise must neither write a
+        // setting to the logger nor change the counts per G nor open a box.
+        if (f_.lineLength > 3) {
+            // Records beyond the logger's capacity are kept too, up to a
+            // bound for a line that never ends its answer.
+            f_.recordLines.set(f_.recordCount, QByteArrayView(f_.lineBuffer, f_.lineLength));
+            ++f_.recordCount;
+            f_.ProgressBar1->setValue(f_.recordCount);
+        } else if (f_.lineLength > 1) {
+            f_.Memo1->addLine(QByteArray(f_.lineBuffer, f_.lineLength));
+        }
+        f_.lineLength = 0;
+        f_.lineBuffer[0] = '\0';
+        if (f_.recordCount >= f_.recordLimit) {
+            f_.ApdComPort1->setOpen(false);
+            f_.exchangeEnded();
+            if (f_.hooks.downloadCutShort)
+                f_.hooks.downloadCutShort(
+                    QStringLiteral("%1 lines without an end mark").arg(f_.recordLimit));
+            if (f_.Timer1->interval() == 0)
+                f_.Timer1->setInterval(1000);
+        }
+        return;
     }
+    // Answers are listed in the log, but never appended to a data set the
+    // memo holds (a download, a capture, a file): its lines stay as they
+    // arrived. The settings controls still follow the reports.
+    if (f_.lineLength > 1 && !f_.memoHoldsDataSet())
+        f_.Memo1->addLine(QByteArray(f_.lineBuffer, f_.lineLength));
     if (line.at(0) == 'J')
         identificationLine();
     else if (line.at(0) == '@')
@@ -176,16 +201,13 @@ void Dispatcher::applyReport(const ReportLine& L)
             return;
         const CountField field = countField(L);
         f_.Label13->setText(latin(field.number));
-        // During a download the count is the number of records stored so
-        // far; a line that only looks like the count report must not move it.
-        if (f_.downloadActive)
-            return;
         f_.recordCount = leadingInteger(field.number);
         f_.Label39->setText(latin(field.rest));
         if (f_.recordCount < 0) {
             f_.recordCount = -f_.recordCount;
             f_.dialogs().message(QStringLiteral("データ数不具合"));
         }
+        f_.reportedRecordCount = f_.recordCount;
         f_.ProgressBar1->setMaximum(f_.recordCount);
         f_.ProgressBar1->setValue(0);
         break;
@@ -301,6 +323,9 @@ void Dispatcher::applyReport(const ReportLine& L)
 
 void Dispatcher::endMark()
 {
+    f_.exchangeEnded();
+    if (f_.monitorMode && f_.monitorStreamOpen && f_.hooks.monitorReplyEnd)
+        f_.hooks.monitorReplyEnd();
     f_.monitorStreamOpen = 0;
     setMarker(QStringLiteral("3.5"));
     if (f_.connectReportPending == 1) {

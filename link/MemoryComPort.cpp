@@ -67,12 +67,14 @@ void MemoryComPort::PutString(const QByteArray& text)
 {
     ensureOpen();
     written_ += text;
+    emit bytesSent(text);
 }
 
 void MemoryComPort::PutChar(char c)
 {
     ensureOpen();
     written_ += c;
+    emit bytesSent(QByteArray(1, c));
 }
 
 bool MemoryComPort::CharReady()

@@ -260,6 +260,7 @@ void QtComPort::PutString(const QByteArray& text)
                  .arg(text.size())
                  .arg(serial_->errorString()));
     }
+    emit bytesSent(text);
 }
 
 void QtComPort::PutChar(char c)

@@ -4,6 +4,7 @@
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QPushButton>
 
 namespace zelt {
 
@@ -29,6 +30,19 @@ void QtDialogs::message(const QString& text)
 {
     QMessageBox box(QMessageBox::NoIcon, QApplication::applicationDisplayName(), text, QMessageBox::Ok, parent_);
     box.exec();
+}
+
+bool QtDialogs::question(const QString& text)
+{
+    QMessageBox box(QMessageBox::Question, QApplication::applicationDisplayName(), text,
+                    QMessageBox::Yes | QMessageBox::No, parent_);
+    // The captions in the interface's language, whatever translations the
+    // toolkit has loaded.
+    box.button(QMessageBox::Yes)->setText(QStringLiteral("はい(&Y)"));
+    box.button(QMessageBox::No)->setText(QStringLiteral("いいえ(&N)"));
+    box.setDefaultButton(QMessageBox::No);
+    box.setEscapeButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
 }
 
 bool QtDialogs::inputQuery(const QString& caption, const QString& prompt, QString& value)
@@ -64,6 +78,16 @@ bool QtDialogs::openFile(FileRequest& request)
 bool QtDialogs::saveFile(FileRequest& request)
 {
     return runFileDialog(parent_, request, QFileDialog::AcceptSave);
+}
+
+bool ScriptedDialogs::question(const QString& text)
+{
+    questions << text;
+    if (answers.empty())
+        return false;
+    const bool yes = answers.front();
+    answers.pop_front();
+    return yes;
 }
 
 bool ScriptedDialogs::inputQuery(const QString&, const QString& prompt, QString& value)

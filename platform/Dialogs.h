@@ -1,7 +1,7 @@
 #pragma once
-// Modal dialogs the handlers use: message box, input box, open and save file
-// dialogs. Handlers reach them through this interface so that tests can
-// script the answers and read what was shown.
+// Modal dialogs the handlers use: message box, yes/no question, input box,
+// open and save file dialogs. Handlers reach them through this interface so
+// that tests can script the answers and read what was shown.
 #include <QString>
 #include <QStringList>
 #include <deque>
@@ -24,6 +24,8 @@ public:
     virtual ~Dialogs() = default;
     // A modal message with one OK button.
     virtual void message(const QString& text) = 0;
+    // A modal question with Yes and No buttons (No is the default); true for Yes.
+    virtual bool question(const QString& text) = 0;
     // A modal input box; returns false when cancelled, else value holds the text.
     virtual bool inputQuery(const QString& caption, const QString& prompt, QString& value) = 0;
     // Standard file dialogs; return false when cancelled.
@@ -37,6 +39,7 @@ public:
     explicit QtDialogs(QWidget* parent = nullptr) : parent_(parent) {}
     void setParent(QWidget* parent) { parent_ = parent; }
     void message(const QString& text) override;
+    bool question(const QString& text) override;
     bool inputQuery(const QString& caption, const QString& prompt, QString& value) override;
     bool openFile(FileRequest& request) override;
     bool saveFile(FileRequest& request) override;
@@ -49,12 +52,15 @@ private:
 class ScriptedDialogs : public Dialogs {
 public:
     QStringList messages;                       // every message shown, in order
+    QStringList questions;                      // every question asked, in order
+    std::deque<bool> answers;                   // answers to questions; none left = No
     std::deque<std::optional<QString>> inputs;  // answers to inputQuery; nullopt = cancel
     std::deque<std::optional<QString>> files;   // answers to file dialogs; nullopt = cancel
     std::vector<FileRequest> fileRequests;      // what the file dialogs were asked
     QStringList inputPrompts;
 
     void message(const QString& text) override { messages << text; }
+    bool question(const QString& text) override;
     bool inputQuery(const QString& caption, const QString& prompt, QString& value) override;
     bool openFile(FileRequest& request) override { return answerFile(request); }
     bool saveFile(FileRequest& request) override { return answerFile(request); }

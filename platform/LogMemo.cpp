@@ -5,10 +5,29 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QFontDatabase>
+#include <QLocale>
 #include <QSaveFile>
 #include <QScrollBar>
 
 namespace zelt {
+
+QString shownLineText(QByteArrayView line)
+{
+    if (line.size() <= kShownLineBytes)
+        return fromCp932(line.toByteArray());
+    // Cut before a lead byte whose trail byte would fall beyond the limit, so
+    // the shown text never ends in half a character.
+    qsizetype cut = 0;
+    while (cut < kShownLineBytes) {
+        const auto c = static_cast<unsigned char>(line[cut]);
+        const qsizetype step = ((c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC)) ? 2 : 1;
+        if (cut + step > kShownLineBytes)
+            break;
+        cut += step;
+    }
+    return fromCp932(line.first(cut).toByteArray()) +
+           QStringLiteral("…（全%1バイト）").arg(QLocale(QLocale::Japanese, QLocale::Japan).toString(line.size()));
+}
 
 ByteLineModel::ByteLineModel(QObject* parent) : QAbstractListModel(parent) {}
 
@@ -21,7 +40,9 @@ QVariant ByteLineModel::data(const QModelIndex& index, int role) const
 {
     if (role != Qt::DisplayRole || !index.isValid() || index.row() >= lines_.size())
         return {};
-    return fromCp932(lines_.at(index.row()));
+    // Only the head of a long line is decoded: a line of megabytes would
+    // otherwise be decoded, measured and drawn whole at every repaint.
+    return shownLineText(lines_.view(index.row()));
 }
 
 void ByteLineModel::append(QByteArrayView line)
@@ -90,9 +111,7 @@ QString LogMemo::lineText(int i) const { return fromCp932(line(i)); }
 void LogMemo::saveToFile(const QString& path) const
 {
     QSaveFile file(path);
-    const auto fail = [&] {
-        return FileError(QStringLiteral("Cannot write %1: %2").arg(path, file.errorString()).toStdString());
-    };
+    const auto fail = [&] { return fileError(FileAction::Write, path, file.error()); };
     if (!file.open(QIODevice::WriteOnly))
         throw fail();
     // Written in pieces of about 64 KiB: no second copy of the whole data set.
@@ -115,17 +134,13 @@ void LogMemo::saveToFile(const QString& path) const
 void LogMemo::loadFromFile(const QString& path)
 {
     QFile file(path);
-    const auto fail = [&](const QString& reason) {
-        return FileError(QStringLiteral("Cannot read %1: %2").arg(path, reason).toStdString());
-    };
-    if (QFileInfo(path).isDir())
-        throw fail(QStringLiteral("it is a folder"));
-    if (!file.open(QIODevice::ReadOnly))
-        throw fail(file.errorString());
+    if (QFileInfo(path).isDir() || !file.open(QIODevice::ReadOnly))
+        throw fileError(FileAction::Open, path, file.error());
+    const auto fail = [&] { return fileError(FileAction::Read, path, file.error()); };
     QByteArray chunk(64 * 1024, Qt::Uninitialized);
     qint64 n = file.read(chunk.data(), chunk.size());
     if (n < 0)
-        throw fail(file.errorString());
+        throw fail();
     // The file opens and reads: the present lines make room for its lines
     // before the rest is read, so a large data set is never held twice.
     // The file is split while it is read, so its text is not held twice either.
@@ -139,7 +154,7 @@ void LogMemo::loadFromFile(const QString& path)
     splitter.finish();
     setLines(std::move(lines));
     if (n < 0)  // a device error in mid-file: what was read is shown, and the error
-        throw fail(file.errorString());
+        throw fail();
 }
 
 std::vector<QByteArray> splitLines(const QByteArray& content)

@@ -7,21 +7,26 @@
 // Appends are collected and announced to the view once per event-loop turn,
 // so 72,000 lines appear at once instead of one repaint per line.
 #include "platform/ByteLines.h"
+#include "platform/FileErrors.h"
 
 #include <QAbstractListModel>
 #include <QByteArray>
 #include <QListView>
 #include <QString>
-#include <stdexcept>
 #include <vector>
 
 namespace zelt {
 
-// A file that cannot be written or read; the text names the file and reason.
-class FileError : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
+// The most bytes of one line that the memo decodes and shows. A longer line
+// (a file that is no recording can hold megabytes without a line end) is
+// shown cut, with a mark that gives its full length; its bytes stay whole in
+// the data set and in a saved file.
+constexpr int kShownLineBytes = 4096;
+
+// The text the memo shows for a line: the line decoded, or for a line longer
+// than kShownLineBytes its first bytes (never half a character) decoded, then
+// "…" and the full length in bytes.
+QString shownLineText(QByteArrayView line);
 
 class ByteLineModel : public QAbstractListModel {
     Q_OBJECT
@@ -65,11 +70,11 @@ public:
     std::vector<QByteArray> lines() const { return model_->lines().toVector(); }
     void setLines(const std::vector<QByteArray>& lines) { model_->setLines(ByteLines::fromVector(lines)); }
     void setLines(ByteLines lines) { model_->setLines(std::move(lines)); }
-    QString lineText(int i) const;  // decoded for display and comparisons
+    QString lineText(int i) const;  // the whole line decoded, for comparisons
 
     // Writes every line followed by CR LF, as they stand, replacing the file.
-    // Throws FileError when the file cannot be written; the old file is then
-    // left as it was.
+    // Throws FileError (worded for the user) when the file cannot be written;
+    // the old file is then left as it was.
     void saveToFile(const QString& path) const;
     // Replaces the lines with the file's lines (a line ends at CR, LF or
     // CR LF). Throws FileError and keeps the present lines when the file

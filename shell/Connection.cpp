@@ -10,6 +10,7 @@
 #include "platform/Widgets.h"
 
 #include <QApplication>
+#include <algorithm>
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -49,9 +50,11 @@ void TForm1::Timer1Timer()
         return;
     }
 
-    // 4.
+    // 4. The port is closed, unless an answer is still on its way.
     Label6->setText(nowText);
-    ApdComPort1->setOpen(false);
+    const bool exchangeGoesOn = exchangeMayGoOn();
+    if (!exchangeGoesOn)
+        ApdComPort1->setOpen(false);
     Edit5->clear();
 
     // 5. The serial ports of the system.
@@ -120,6 +123,11 @@ void TForm1::Timer1Timer()
             }
             if (!linkUp)
                 return;  // the end mark of the logger's answer restarts the tick
+            if (exchangeGoesOn) {
+                // Nothing of the tick's own goes out into a running exchange.
+                Timer1->setInterval(interval);
+                return;
+            }
             if (!monitorMode && refreshPending && !monitorStreamOpen) {
                 ApdComPort1->setOpen(true);
                 ApdComPort1->PutString("p");
@@ -193,12 +201,29 @@ void TForm1::establishLink()
     showLinkedLook();
 }
 
+bool TForm1::memoHoldsDataSet() const
+{
+    return Memo1->count() > 0 && Memo1->line(0).startsWith("Start");
+}
+
+void TForm1::logNote(const QString& text)
+{
+    if (memoHoldsDataSet())
+        Label24->setText(text);
+    else
+        Memo1->addLine(text);
+}
+
 void TForm1::showLinkedLook()
 {
     Image4->hide();
     Image5->show();
     Button45->show();
-    Memo1->clear();
+    // The log starts afresh with the link; a data set not yet saved (a
+    // download, a capture, a file) stays: reconnecting must not lose it.
+    if (!memoHoldsDataSet())
+        Memo1->clear();
+    reportedRecordCount = -1;
     monitorStreamOpen = 0;
     loggerReady = 1;
     reservationState = 0;
@@ -277,14 +302,13 @@ void TForm1::checkSilentLogger()
     lineLength = 0;
     lineBuffer[0] = '\0';
     if (downloadActive) {
-        // The records that did arrive are decoded and kept, and the log says
-        // that the download is incomplete.
-        if (hooks.downloadComplete)
-            hooks.downloadComplete();
+        // The records that did arrive are decoded and kept, and the data set
+        // says that the download is incomplete.
+        if (hooks.downloadCutShort)
+            hooks.downloadCutShort(QStringLiteral("no end mark from the logger"));
         downloadActive = 0;
-        Memo1->addLine(QStringLiteral("// Download incomplete: no end mark from the logger //"));
     } else if (wasOpen) {
-        Memo1->addLine(QStringLiteral("// No answer from the logger: exchange abandoned //"));
+        logNote(QStringLiteral("// No answer from the logger: exchange abandoned //"));
         // An unanswered connect is tried again by the next tick.
         if (!linkUp)
             autoConnectDone = 0;
@@ -294,11 +318,56 @@ void TForm1::checkSilentLogger()
     Timer1->setInterval(1000);
 }
 
+void TForm1::commandWritten(const QByteArray& bytes)
+{
+    // Acknowledgements and the loader call are no commands; the sample
+    // stream and the firmware transfer keep their own watches.
+    if (onlineRow != 0 || firmwareSending)
+        return;
+    const bool command = std::any_of(bytes.begin(), bytes.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x20; });
+    if (!command)
+        return;
+    awaitingAnswer_ = true;
+    answerAwaitedSince_.restart();
+}
+
+bool TForm1::exchangeRunning() const
+{
+    return awaitingAnswer_ && ApdComPort1->Open();
+}
+
+bool TForm1::exchangeMayGoOn()
+{
+    if (!exchangeRunning()) {
+        awaitingAnswer_ = false;
+        return false;
+    }
+    const int limit = monitorMode ? monitorReplyLimitMs : exchangeLimitMs;
+    if (answerAwaitedSince_.elapsed() < limit)
+        return true;
+    // Given up: the port is closed by the tick, and what was begun of the
+    // answer is dropped with it.
+    awaitingAnswer_ = false;
+    queuedCommand1.clear();
+    queuedCommand2.clear();
+    queuedCommand3.clear();
+    lineLength = 0;
+    lineBuffer[0] = '\0';
+    if (monitorMode) {
+        // The next tick asks again; until a reading comes, none is shown.
+        monitorStreamOpen = 0;
+        if (hooks.monitorStale)
+            hooks.monitorStale();
+    } else {
+        logNote(QStringLiteral("// No answer from the logger within %1 s: exchange abandoned //").arg((limit + 999) / 1000));
+    }
+    return false;
+}
+
 void TForm1::portLost(const QString& reason)
 {
     // The port is already closed. One line in the log, no dialog; the tick
     // (restarted if an exchange had stopped it) then finds no port.
-    Memo1->addLine(QStringLiteral("// Port lost: %1 //").arg(reason));
     queuedCommand1.clear();
     queuedCommand2.clear();
     queuedCommand3.clear();
@@ -306,6 +375,15 @@ void TForm1::portLost(const QString& reason)
     monitorStreamOpen = 0;
     lineLength = 0;
     lineBuffer[0] = '\0';
+    awaitingAnswer_ = false;
+    if (downloadActive) {
+        // The download ends at once with what arrived, under its headers.
+        if (hooks.downloadCutShort)
+            hooks.downloadCutShort(QStringLiteral("port lost: %1").arg(reason));
+        downloadActive = 0;
+    } else if (onlineRow == 0) {
+        logNote(QStringLiteral("// Port lost: %1 //").arg(reason));
+    }
     if (Timer1->interval() == 0)
         Timer1->setInterval(1000);
 }

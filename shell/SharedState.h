@@ -20,6 +20,10 @@ class RegistryReader;
 using Flag = std::int32_t;
 
 constexpr int kRecordCapacity = 72020;      // records one download holds
+// A download that goes on past this many lines without an end mark is
+// stopped: the logger holds kRecordCapacity records, so the rest is a line
+// that keeps sending, and the table must not grow without bound.
+constexpr int kRecordLimit = 4 * kRecordCapacity;
 constexpr int kOnlineRowCapacity = 72020;   // rows of an online capture
 constexpr int kOnlineRowSize = 20;          // characters per capture row
 constexpr int kLineBufferSize = 128;        // receive line: 127 characters and the terminator
@@ -75,6 +79,11 @@ struct SharedState {
     // logger holds up to kRecordCapacity records; more are kept all the same.
     ByteLines recordLines;
     std::int32_t recordCount = 0;
+    // The count of stored records the logger announced in its last '@C'
+    // report; -1 when none came since the link was established.
+    std::int32_t reportedRecordCount = -1;
+    // Lines a download takes before it is stopped (kRecordLimit).
+    std::int32_t recordLimit = kRecordLimit;
     std::int32_t decodedCount = 0;
     double transferStartTime = 0;
     std::int32_t savedWindowHeight = 0;

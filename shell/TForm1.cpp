@@ -94,6 +94,7 @@ TForm1::TForm1(const MainPlatform& platform_, QWidget* parent) : QWidget(parent)
     setCaption(QStringLiteral("ZELT-RealTime"));
     connect(Timer1, &PeriodicTimer::timeout, this, [this] { guard([this] { Timer1Timer(); }); });
     connect(ApdComPort1, &ComPort::deviceLost, this, [this](const QString& reason) { portLost(reason); });
+    connect(ApdComPort1, &ComPort::bytesSent, this, [this](const QByteArray& bytes) { commandWritten(bytes); });
     onClick(Button4, [this] { Button4Click(); });
     onClick(Button38, [this] { Button38Click(); });
     onClick(Button42, [this] { Button42Click(); });

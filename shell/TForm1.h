@@ -56,7 +56,10 @@ struct FeatureHooks {
     std::function<void()> firmwareReceive;             // firmware transfer takes the bytes
     std::function<void()> monitorLine;                 // a monitor reply line is complete
     std::function<void()> downloadComplete;            // the closing end mark of a download
+    std::function<void(const QString& why)> downloadCutShort;  // a download ends without its end mark
     std::function<void()> monitorSwitchOff;            // leave the monitor as its button does
+    std::function<void()> monitorStale;                // a reading did not come: show none
+    std::function<void()> monitorReplyEnd;             // the end mark of a monitor reply
 };
 
 class TForm1 : public QWidget, public SharedState {
@@ -94,6 +97,26 @@ public:
     void checkSilentLogger();
     // The device disappeared while the port was open.
     void portLost(const QString& reason);
+
+    // Exchanges on the line. A command written to the logger (anything but
+    // an acknowledgement or other control bytes, outside a capture or a
+    // firmware transfer) awaits its end mark; meanwhile the tick leaves the
+    // port open and sends nothing of its own, so that no answer is cut. An
+    // answer that does not end within its limit is given up by the tick.
+    bool exchangeRunning() const;
+    void exchangeEnded() { awaitingAnswer_ = false; }
+    // How long an answer may take: a reading of the live monitor, and any
+    // other exchange the tick runs alongside.
+    int monitorReplyLimitMs = 1000;
+    int exchangeLimitMs = 3000;
+
+    // The log memo holds a data set (a recording or a capture listing, which
+    // begins with "Start"): only the user's own actions replace it.
+    bool memoHoldsDataSet() const;
+    // A note of the tool's own: listed in the log, or, while the memo holds
+    // a data set, shown in the last-line label so the data set stays as it
+    // arrived.
+    void logNote(const QString& text);
 
     void setCaption(const QString& caption);
     QString caption() const;
@@ -252,8 +275,14 @@ protected:
 
 private:
     void buildControls();
+    void commandWritten(const QByteArray& bytes);
+    // The tick's look at a running exchange: true while it may go on; an
+    // exchange past its limit is given up here.
+    bool exchangeMayGoOn();
 
     QElapsedTimer lastLoggerActivity_;
+    bool awaitingAnswer_ = false;
+    QElapsedTimer answerAwaitedSince_;
     QElapsedTimer tickStoppedSince_;
     QTimer* watchdog_ = nullptr;
 };

@@ -164,7 +164,7 @@ TEST(GraphWindow, OpeningTakesTheMemoLines)
     EXPECT_EQ(t.g->Label4->text(), QStringLiteral("06/24 09:00:48.000"));
 }
 
-TEST(GraphWindow, NotARecordingIsRefusedSilently)
+TEST(GraphWindow, NotARecordingIsRefusedWithTheReason)
 {
     for (const char* first : {"Bad", "Star", ""}) {
         GraphTool t;
@@ -174,7 +174,9 @@ TEST(GraphWindow, NotARecordingIsRefusedSilently)
         t.open(lines);
         EXPECT_FALSE(t.g->isVisible()) << first;
         EXPECT_EQ(t.f->decodedCount, 4);
-        EXPECT_TRUE(t.dialogs.messages.isEmpty());
+        EXPECT_EQ(t.dialogs.messages,
+                  QStringList{QStringLiteral("グラフを表示できません: 1行目が「Start」で始まっていません（記録データではありません）")})
+            << first;
     }
 }
 

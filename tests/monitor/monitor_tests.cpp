@@ -311,6 +311,55 @@ TEST(MonitorReadings, RedoIsSentInsteadOfTheNextRequest)
     f.Timer1Timer();
     EXPECT_EQ(t.port.takeWritten(), QByteArray("hAAA"));
     EXPECT_TRUE(f.monitorQueuedCommand.empty());
+    // Its answer runs to its end mark before the next reading is asked for.
+    f.Timer1Timer();
+    EXPECT_TRUE(t.port.takeWritten().isEmpty());
+    t.send("#");
+    t.requestReading();
+}
+
+// A reply slower than the tick is waited for: the port stays open and no
+// second request goes out, so the reading arrives whole.
+TEST(MonitorReadings, SlowReplyIsNotCutByTheTick)
+{
+    MonitorRunning t;
+    TForm1& f = *t.f;
+    f.monitorReplyLimitMs = 60000;
+    t.send("X=    5 Y=  -12");
+    for (int i = 0; i < 3; ++i) {
+        f.Timer1Timer();
+        EXPECT_TRUE(t.port.Open()) << "tick " << i;
+        EXPECT_TRUE(t.port.takeWritten().isEmpty()) << "tick " << i;
+    }
+    t.send(" Z=   20       p=25.3C\r\n#");
+    EXPECT_EQ(t.bars(), (std::vector<int>{25, 8, 40}));
+    EXPECT_EQ(f.Edit10->text(), QStringLiteral("25.3C"));
+    t.requestReading();
+}
+
+// A reply that does not come is given up after its limit: the readings show
+// "---" (the bars greyed) and the request goes out again; the next reply
+// shows again.
+TEST(MonitorReadings, LostReplyIsGivenUpAndTheReadingsMarkedStale)
+{
+    MonitorRunning t;
+    TForm1& f = *t.f;
+    t.send(kReading + "\r\n#");
+    t.requestReading();
+    f.monitorReplyLimitMs = 0;  // the limit has passed at the next tick
+    t.send("X=  ");             // the reply breaks off
+    f.Timer1Timer();
+    EXPECT_EQ(t.labels(), (QStringList{"---", "---", "---"}));
+    EXPECT_EQ(f.Edit10->text(), QStringLiteral("---"));
+    EXPECT_FALSE(f.TrackBar1->isEnabled());
+    EXPECT_EQ(t.port.takeWritten(), QByteArray("n")) << "the request is repeated";
+    EXPECT_EQ(f.lineLength, 0) << "the broken reply is dropped";
+
+    f.monitorReplyLimitMs = 60000;
+    t.send("X=   -3 Y=    0 Z=   25       p= 9.9C\r\n#");
+    EXPECT_EQ(t.labels(), (QStringList{"   -3", "    0", "   25"}));
+    EXPECT_EQ(f.Edit10->text(), QStringLiteral(" 9.9C"));
+    EXPECT_TRUE(f.TrackBar1->isEnabled());
     t.requestReading();
 }
 

@@ -231,6 +231,10 @@ TEST_P(CaptureDuration, ListsAllSamplesButTheLast)
 
     EXPECT_EQ(f.onlineRow, 0);
     EXPECT_EQ(t.port.takeWritten(), QByteArray(" "));
+    // The port waits for the logger's end mark to the blank; samples still
+    // on their way are no part of the listing.
+    EXPECT_TRUE(t.port.Open());
+    t.send(stream(3).mid(8) + "#");
     EXPECT_FALSE(t.port.Open());
     const std::vector<QByteArray> memo = t.memo();
     ASSERT_EQ(memo.size(), static_cast<size_t>(c.samples - 1 + 3));
@@ -357,8 +361,22 @@ TEST(CaptureButton, ReplyThatComesAfterTheConfirmationIsWaitedFor)
     EXPECT_EQ(t.f->onlineRow, 1);
 }
 
-// No reply at all: the capture goes ahead without it, and a reply that turns
-// up late is not mistaken for samples: whatever waits is discarded first.
+// A line of noise before the reading is not taken for it: line 2 is the
+// reading and every sample carries its temperature.
+TEST(CaptureButton, NoiseBeforeTheReadingIsNotTakenForIt)
+{
+    CaptureTool t;
+    t.dialogs.whileAsking = [&t] { t.send("ERR 42 p=-- Z junk\r\n" + kReply + "\r\n#"); };
+    t.start();
+    EXPECT_EQ(t.memo(), (std::vector<QByteArray>{"Start Time=2024/01/05 12:34:56 @1G=10", kReply}));
+    t.send(stream(1000));
+    ASSERT_EQ(t.memo().size(), 1002u);
+    EXPECT_EQ(t.memo()[2], expectedLine(1));
+}
+
+// No reply at all: the capture goes ahead without it, line 2 says the
+// reading is missing, and a reply that turns up late is not mistaken for
+// samples: whatever waits is discarded first.
 TEST(CaptureButton, NoReplyGivesAnEmptyLineTwoAndNoTemperature)
 {
     CaptureTool t;
@@ -368,7 +386,8 @@ TEST(CaptureButton, NoReplyGivesAnEmptyLineTwoAndNoTemperature)
     waited.start();
     t.start();
     EXPECT_GE(waited.elapsed(), 900);
-    EXPECT_EQ(t.memo(), (std::vector<QByteArray>{"Start Time=2024/01/05 12:34:56 @1G=10", ""}));
+    EXPECT_EQ(t.memo(), (std::vector<QByteArray>{"Start Time=2024/01/05 12:34:56 @1G=10",
+                                                 "// Reading missing: the logger sent no reading for \"n\" //"}));
     EXPECT_EQ(t.port.InBuffUsed(), 0);
     EXPECT_EQ(f.lineLength, 0);
     t.send(stream(1000));
@@ -429,6 +448,9 @@ TEST(CaptureEnd, SilentLoggerEndsTheCaptureWithWhatArrived)
     ASSERT_EQ(f.onlineRow, 301);
     ASSERT_TRUE(waitFor([&] { return f.onlineRow == 0; }, 5000));
     EXPECT_EQ(t.port.takeWritten(), QByteArray(" "));
+    // No end mark to the blank either: the tick gives the exchange up.
+    f.exchangeLimitMs = 0;
+    f.Timer1Timer();
     EXPECT_FALSE(t.port.Open());
     const std::vector<QByteArray> memo = t.memo();
     ASSERT_EQ(memo.size(), 2u + 300u + 2u);
@@ -546,7 +568,9 @@ TEST(CaptureEndToEnd, FiveSecondsFromTheSimulatedLogger)
     }
     EXPECT_EQ(wrong, 0);
     EXPECT_TRUE(memo.back().startsWith("End=>")) << memo.back().toStdString();
-    EXPECT_FALSE(port.Open());
+    // The logger's end mark to the blank closes the port; the listing stays.
+    EXPECT_TRUE(waitFor([&] { return !port.Open(); }, 5000));
+    EXPECT_EQ(f.Memo1->lines(), memo);
     EXPECT_EQ(f.Timer1->interval(), interval);
     EXPECT_TRUE(f.ProgressBar1->isHidden());
     const std::vector<std::string> commands = sim.observations().commands;

@@ -403,9 +403,13 @@ TEST(Button26, SendsN01AndLeavesPForTheNextTick)
     EXPECT_TRUE(t.f->tickSendQueue == "p");
     EXPECT_EQ(t.f->tickSendPos, 0);
 
-    // The tick of a linked tool whose logger port is present sends it once.
+    // The tick of a linked tool whose logger port is present sends it once,
+    // when the answer to "N01" has ended.
     t.withLoggerOn(QStringLiteral("COM3"));
     t.f->autoConnectDone = 1;
+    t.f->Timer1Timer();
+    EXPECT_EQ(t.written(), QByteArray()) << "the tick cut into the answer to N01";
+    t.send("#");
     t.f->Timer1Timer();
     EXPECT_EQ(t.written(), QByteArray("p"));
     EXPECT_EQ(t.f->tickSendPos, -1);

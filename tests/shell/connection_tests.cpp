@@ -161,8 +161,13 @@ struct Linked : AppFixture {
         withLoggerOn(QStringLiteral("COM9"));
         form = &start();
         port.feed("J");  // the first bytes: the link is established
+        // The answer to the connect and the two reports it asks for end.
+        for (int i = 0; i < 3; ++i)
+            endOfAnswer();
         port.takeWritten();
     }
+    // The logger's end mark closes the exchange that runs.
+    void endOfAnswer() { feedLogger(port, "#"); }
 };
 
 TEST(Tick, SendQueueSendsOneCharacterPerTick)
@@ -175,6 +180,7 @@ TEST(Tick, SendQueueSendsOneCharacterPerTick)
     f.Timer1Timer();
     EXPECT_EQ(fx.port.takeWritten(), QByteArray("p"));
     EXPECT_EQ(f.tickSendPos, -1);
+    fx.endOfAnswer();
 
     f.tickSendQueue = "abcdefg";  // at most five, one per tick
     f.tickSendPos = 0;
@@ -182,6 +188,7 @@ TEST(Tick, SendQueueSendsOneCharacterPerTick)
     for (int i = 0; i < 7; ++i) {
         f.Timer1Timer();
         sent += fx.port.takeWritten();
+        fx.endOfAnswer();
     }
     EXPECT_EQ(sent, QByteArray("abcde"));
     EXPECT_EQ(f.tickSendPos, -1);
@@ -195,6 +202,7 @@ TEST(Tick, RefreshAndMonitorRequests)
     f.Timer1Timer();
     EXPECT_EQ(fx.port.takeWritten(), QByteArray("p"));
     EXPECT_EQ(f.refreshPending, 0);
+    fx.endOfAnswer();
 
     f.monitorMode = 1;
     f.Timer1Timer();
@@ -203,7 +211,8 @@ TEST(Tick, RefreshAndMonitorRequests)
     EXPECT_EQ(f.Label23->text(), QStringLiteral("4"));
     f.Timer1Timer();
     EXPECT_TRUE(fx.port.takeWritten().isEmpty());  // one request outstanding at a time
-    f.monitorStreamOpen = 0;
+    fx.endOfAnswer();
+    EXPECT_EQ(f.monitorStreamOpen, 0);
     f.monitorQueuedCommand = "hAAA";
     f.Timer1Timer();
     EXPECT_EQ(fx.port.takeWritten(), QByteArray("hAAA"));
@@ -320,6 +329,62 @@ TEST(Connection, SilentLoggerDoesNotFreezeTheTick)
     // The next tick tries the connect again.
     f.Timer1Timer();
     EXPECT_EQ(fx.port.takeWritten(), QByteArray("m"));
+}
+
+}  // namespace
+
+namespace {
+
+// Commands that leave the tick running (情報, GET, 時間表示, ON, StandBy): the
+// tick does not close the port under their answer, and sends nothing of its
+// own into it; the answer runs to its end mark.
+TEST(Exchange, TickLeavesARunningAnswerWhole)
+{
+    struct Case {
+        QPushButton* TForm1::*button;
+        const char* command;
+    };
+    const Case cases[] = {{&TForm1::Button15, "m"}, {&TForm1::Button29, "n"}, {&TForm1::Button16, "t"},
+                          {&TForm1::Button7, "o"},  {&TForm1::Button14, "f"}};
+    for (const Case& c : cases) {
+        Linked fx;
+        TForm1& f = *fx.form;
+        f.refreshPending = 1;  // the tick has a command of its own waiting
+        (f.*c.button)->click();
+        EXPECT_EQ(fx.port.takeWritten(), QByteArray(c.command));
+        fx.port.feed("first line of the answer\r\n");
+        f.Timer1Timer();
+        f.Timer1Timer();
+        EXPECT_TRUE(fx.port.Open()) << c.command << ": the tick closed the port under the answer";
+        EXPECT_EQ(fx.port.takeWritten(), QByteArray()) << c.command;
+        fx.port.feed("second line\r\n#");
+        EXPECT_FALSE(fx.port.Open());
+        const std::vector<QByteArray> lines = f.Memo1->lines();
+        ASSERT_GE(lines.size(), 2u) << c.command;
+        EXPECT_EQ(lines[lines.size() - 2], QByteArray("first line of the answer")) << c.command;
+        EXPECT_EQ(lines.back(), QByteArray("second line")) << c.command;
+        // Then the tick's own command goes out.
+        f.Timer1Timer();
+        EXPECT_EQ(fx.port.takeWritten(), QByteArray("p")) << c.command;
+    }
+}
+
+// An answer that does not end within its limit is given up by the tick: the
+// port closes, the log says so once, and the tick goes on with its work.
+TEST(Exchange, AnswerThatNeverEndsIsGivenUpAtItsLimit)
+{
+    Linked fx;
+    TForm1& f = *fx.form;
+    f.Button29->click();
+    fx.port.takeWritten();
+    fx.port.feed("half an ans");
+    f.exchangeLimitMs = 0;
+    f.refreshPending = 1;
+    f.Timer1Timer();
+    EXPECT_TRUE(f.Memo1->lines().back().startsWith("// No answer from the logger within")) << f.Memo1->lines().back().toStdString();
+    EXPECT_EQ(f.lineLength, 0);
+    EXPECT_EQ(fx.port.takeWritten(), QByteArray("p")) << "the tick's own work goes on";
+    EXPECT_NE(f.Timer1->interval(), 0);
 }
 
 }  // namespace
