@@ -1,15 +1,20 @@
 #!/usr/bin/env bash
 # Set-up, build and start of ZELT-VIEW on Debian 12.
 #   scripts/zelt.sh run   install what is missing, build, start the tool with the simulated logger
-#   scripts/zelt.sh test  install what is missing, build, run every test
+#   scripts/zelt.sh test  install what is missing, build, run every test (the fuzz
+#                         corpora included), then build and run every test once more
+#                         under the address and undefined-behaviour sanitizers
+#   scripts/zelt.sh install  only install what is missing (scripts/fuzz.sh uses it)
 set -euo pipefail
 
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="${ZELT_BUILD_DIR:-$here/build}"
+asan_build="${ZELT_ASAN_BUILD_DIR:-$here/build-asan}"
 mode="${1:-}"
 
 packages=(cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools qt6-serialport-dev libgtest-dev
-          fonts-noto-cjk xvfb xauth xdotool libxcb1-dev pkg-config)
+          fonts-noto-cjk xvfb xauth xdotool libxcb1-dev pkg-config
+          clang libclang-rt-14-dev)  # clang and its libFuzzer: the fuzzers of scripts/fuzz.sh
 
 install_missing() {
   local missing=()
@@ -49,12 +54,50 @@ run_tool() {
 }
 
 run_tests() {
-  cd "$build"
-  QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j 2
+  (cd "$build" && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j 2)
+}
+
+# The whole suite once more, built with the address and undefined-behaviour
+# sanitizers in a build folder of its own. Any report fails the run: the
+# sanitizers stop the process at the first finding (its test fails), and the
+# output of every test, passed or not, is searched for reports, so that one
+# from a program a test starts (the tool, the simulated logger) counts too.
+# The whole output is kept in build-asan/asan-tests.log.
+# Leak detection is off: the toolkit's own allocations at exit (fonts,
+# platform plugins, the application's globals) would be reported on every
+# run and drown the findings.
+# Nothing is left out: the desktop tests run the sanitized tool under Xvfb
+# like every other test.
+asan_flags="-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer"
+
+build_asan() {
+  cmake -S "$here" -B "$asan_build" -G Ninja -DCMAKE_BUILD_TYPE=Debug \
+        -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g1" -DCMAKE_CXX_FLAGS="$asan_flags" >/dev/null
+  cmake --build "$asan_build" -j "$(nproc)"
+}
+
+run_asan_tests() {
+  local log="$asan_build/asan-tests.log" rc=0
+  local reports="runtime error:|ERROR: AddressSanitizer|ERROR: LeakSanitizer|SUMMARY: [A-Za-z]*Sanitizer"
+  echo "zelt: the tests under the address and undefined-behaviour sanitizers"
+  (cd "$asan_build" && QT_QPA_PLATFORM=offscreen \
+    ASAN_OPTIONS="halt_on_error=1:abort_on_error=1:detect_leaks=0:detect_stack_use_after_return=1" \
+    UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1" \
+    ctest -V -j 2) >"$log" 2>&1 || rc=$?
+  grep -E "^ *[0-9]+/[0-9]+ Test +#|tests passed|tests failed" "$log" || true
+  if grep -qE "$reports" "$log"; then
+    echo "zelt: sanitizer reports (the whole output is in $log):" >&2
+    grep -E -A12 "$reports" "$log" | head -300 >&2
+    rc=1
+  elif [ "$rc" -ne 0 ]; then
+    echo "zelt: the sanitized tests failed; their output is in $log" >&2
+  fi
+  return $rc
 }
 
 case "$mode" in
   run)  install_missing; build_all; run_tool ;;
-  test) install_missing; build_all; run_tests ;;
-  *)    echo "usage: scripts/zelt.sh run|test" >&2; exit 2 ;;
+  test) install_missing; build_all; run_tests; build_asan; run_asan_tests ;;
+  install) install_missing ;;
+  *)    echo "usage: scripts/zelt.sh run|test|install" >&2; exit 2 ;;
 esac

@@ -25,7 +25,9 @@
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QPointer>
 #include <QScreen>
+#include <vector>
 
 namespace zelt {
 
@@ -34,6 +36,8 @@ struct Application::Owned {
     std::unique_ptr<QtDialogs> dialogs;
     std::unique_ptr<SystemRegistry> registry;
     std::unique_ptr<QtComPort> port;
+    // The features, in the order they were made (see ~Application).
+    std::vector<QPointer<QObject>> features;
 };
 
 Application::Application(const Options& options) : owned_(std::make_unique<Owned>())
@@ -77,23 +81,24 @@ Application::Application(const Options& options) : owned_(std::make_unique<Owned
     form1_ = std::make_unique<TForm1>(platform);
     if (owned_->dialogs)
         owned_->dialogs->setParent(form1_.get());
-    new Dispatcher(*form1_);
-    new DownloadFeature(*form1_);
-    new FirmwareFeature(*form1_);
-    new MonitorFeature(*form1_);
-    new OnlineCaptureFeature(*form1_);
-    new WindowSizeFeature(*form1_);
-    new CommandButtonsFeature(*form1_);
-    new SettingsBoxesFeature(*form1_);
+    const auto feature = [this](QObject* made) { owned_->features.emplace_back(made); };
+    feature(new Dispatcher(*form1_));
+    feature(new DownloadFeature(*form1_));
+    feature(new FirmwareFeature(*form1_));
+    feature(new MonitorFeature(*form1_));
+    feature(new OnlineCaptureFeature(*form1_));
+    feature(new WindowSizeFeature(*form1_));
+    feature(new CommandButtonsFeature(*form1_));
+    feature(new SettingsBoxesFeature(*form1_));
     form2_ = std::make_unique<TForm2>();
     form3_ = std::make_unique<TForm3>(form1_->Label18->text());
     form4_ = std::make_unique<TForm4>();
     form5_ = std::make_unique<TForm5>();
     form6_ = std::make_unique<TForm6>();
-    new GraphFeature(*form1_, *form2_, *form4_);
-    new IdWaitDialogsFeature(*form1_, *form3_, *form6_);
-    new StatisticsFeature(*form4_, *form1_);
-    new StartModeFeature(*form1_, *form5_);
+    feature(new GraphFeature(*form1_, *form2_, *form4_));
+    feature(new IdWaitDialogsFeature(*form1_, *form3_, *form6_));
+    feature(new StatisticsFeature(*form4_, *form1_));
+    feature(new StartModeFeature(*form1_, *form5_));
 
     // The main window's close ends the tool even while another window (a
     // dialog, the graph, the statistics) is still open.
@@ -107,6 +112,17 @@ Application::Application(const Options& options) : owned_(std::make_unique<Owned
     form1_->FormCreate();
 }
 
-Application::~Application() = default;
+Application::~Application()
+{
+    // The features go first, newest first, while every window is whole. Each
+    // is a child of a window and works on that window and others (the graph
+    // feature clears the graph window's handlers as it goes; the firmware
+    // and start-mode features watch the events of their windows' controls).
+    // Left to their windows, they would be deleted after the window's own
+    // members are gone (a window deletes its children last), and the other
+    // windows they refer to might be gone already.
+    for (auto it = owned_->features.rbegin(); it != owned_->features.rend(); ++it)
+        delete it->data();
+}
 
 }  // namespace zelt
