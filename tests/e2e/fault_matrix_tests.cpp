@@ -35,13 +35,6 @@ struct Fault {
 };
 void PrintTo(const Fault& f, std::ostream* os) { *os << f.name; }
 
-sim::Behaviour with(const std::function<void(sim::Behaviour&)>& change)
-{
-    sim::Behaviour b;
-    change(b);
-    return b;
-}
-
 const Fault kFaults[] = {
     {"None", [](sim::Simulator&) {}, true},
     {"Silent", [](sim::Simulator& s) { s.setSilence(sim::Silence::Nothing); }, false},
