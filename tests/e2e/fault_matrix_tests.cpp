@@ -157,10 +157,11 @@ protected:
             samples += (line.size() > 4 && line.at(0) == '2' && line.at(4) == '/') ? 1 : 0;
             saidShort = saidShort || line.startsWith("// Capture incomplete");
         }
-        if (mustBeWhole)
+        if (mustBeWhole) {
             EXPECT_EQ(samples, 999) << when << "; " << tail();
-        else if (samples < 999)
+        } else if (samples < 999) {
             EXPECT_TRUE(saidShort) << when << ": a short capture was not said; " << tail();
+        }
     }
     bool memoEndsWith(const QByteArray& prefix)
     {
