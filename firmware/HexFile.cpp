@@ -1,5 +1,7 @@
 #include "firmware/HexFile.h"
 
+#include "data/Hex.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <algorithm>
@@ -8,15 +10,6 @@
 namespace zelt {
 
 namespace {
-
-int hexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
 
 QString hex(unsigned value, int digits)
 {
@@ -92,18 +85,17 @@ std::optional<HexProblem> checkLoaderImage(const ByteLines& lines)
 
         std::vector<unsigned> bytes;
         for (qsizetype k = 1; k < line.size(); ++k) {
-            if (hexValue(line[k]) >= 0)
-                continue;
             if (line[k] >= 'a' && line[k] <= 'f')
                 return problem(i, QStringLiteral("lower-case hexadecimal digit '%1' in column %2 (the loader takes upper case)")
                                       .arg(QLatin1Char(line[k]))
                                       .arg(k + 1));
-            return problem(i, QStringLiteral("%1 in column %2 is not a hexadecimal digit").arg(shown(line[k])).arg(k + 1));
+            if (hexDigitValue(line[k]) < 0)
+                return problem(i, QStringLiteral("%1 in column %2 is not a hexadecimal digit").arg(shown(line[k])).arg(k + 1));
         }
         if ((line.size() - 1) % 2 != 0)
             return problem(i, QStringLiteral("odd number of hexadecimal digits"));
         for (qsizetype k = 1; k < line.size(); k += 2)
-            bytes.push_back(static_cast<unsigned>(hexValue(line[k]) * 16 + hexValue(line[k + 1])));
+            bytes.push_back(static_cast<unsigned>(hexDigitValue(line[k]) * 16 + hexDigitValue(line[k + 1])));
         if (bytes.size() < 5)
             return problem(i, QStringLiteral("too short for a record"));
         const unsigned count = bytes[0];

@@ -39,7 +39,8 @@ run_tool() {
   simlog="$(mktemp)"
   "$build/platform/sim/zelt-sim" --com "$com" >"$simlog" 2>&1 &
   local sim=$!
-  trap 'kill $sim 2>/dev/null || true; rm -f "$simlog"' EXIT
+  # Expanded now: the trap runs after this function's locals are gone.
+  trap "kill $sim 2>/dev/null || true; rm -f '$simlog'" EXIT
   for _ in $(seq 50); do grep -q "simulated logger on" "$simlog" && break; sleep 0.1; done
   cat "$simlog"
   if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ] || [ -n "${QT_QPA_PLATFORM:-}" ]; then

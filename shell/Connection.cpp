@@ -203,7 +203,7 @@ void TForm1::establishLink()
 
 bool TForm1::memoHoldsDataSet() const
 {
-    return Memo1->count() > 0 && Memo1->line(0).startsWith("Start");
+    return Memo1->count() > 0 && Memo1->store().view(0).startsWith("Start");
 }
 
 void TForm1::logNote(const QString& text)
