@@ -74,7 +74,7 @@ void checkTable(const GraphSampleTable& t, int count)
 {
     const int rows = t.rows();
     FUZZ_CHECK(rows >= std::max(count, GraphSampleTable::kMinRows));
-    for (const auto size : {t.timeText.size(), t.timeMs.size(), t.x.size(), t.y.size(), t.z.size(),
+    for (const auto size : {t.timeMs.size(), t.x.size(), t.y.size(), t.z.size(),
                             t.temperature.size(), t.humidity.size(), t.sample.size(), t.nextSample.size(),
                             t.previousSample.size()})
         FUZZ_CHECK(static_cast<int>(size) == rows);
@@ -97,7 +97,7 @@ void checkTable(const GraphSampleTable& t, int count)
         if (t.sample[r]) {
             ++samples;
             previous = r;
-            FUZZ_CHECK(t.timeText[r].size() <= 18);
+            FUZZ_CHECK(t.timeText(r).size() <= 18);
         }
     }
     FUZZ_CHECK(t.backStepCount >= 0 && t.backStepCount <= std::max(samples - 1, 0));

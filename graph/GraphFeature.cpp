@@ -1,6 +1,8 @@
 #include "graph/GraphFeature.h"
 
 #include "data/TForm4.h"
+#include "graph/AnalysisPanel.h"
+#include "graph/PlotMath.h"
 #include "graph/TForm2.h"
 #include "platform/LogMemo.h"
 #include "shell/TForm1.h"
@@ -9,7 +11,15 @@
 #include <QComboBox>
 #include <QEvent>
 #include <QFontMetrics>
+#include <QBuffer>
+#include <QFileInfo>
 #include <QImage>
+#include <QPageSize>
+#include <QPdfWriter>
+#include <QSvgGenerator>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QWheelEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
@@ -60,7 +70,6 @@ GraphFeature::GraphFeature(TForm1& main, TForm2& graph, TForm4& statistics)
     f_.onShow = [this] { f1_.guard([this] { FormShow(); }); };
     f_.onClose = [this] { FormClose(); };
     f_.onPaint = [this](QPainter& p) { FormPaint(p); };
-    f_.onMouseDown = [this](int x) { f1_.guard([this, x] { FormMouseDown(x); }); };
     connect(f_.Button1, &QPushButton::clicked, this, [this] { f1_.guard([this] { Button1Click(); }); });
     connect(f_.Button4, &QPushButton::clicked, this, [this] { f1_.guard([this] { Button4Click(); }); });
     connect(f_.Button2, &QPushButton::clicked, this, [this] { f1_.guard([this] { Button2Click(); }); });
@@ -74,6 +83,26 @@ GraphFeature::GraphFeature(TForm1& main, TForm2& graph, TForm4& statistics)
     for (QCheckBox* box : {f_.CheckBox1, f_.CheckBox2, f_.CheckBox3})
         connect(box, &QCheckBox::toggled, this, [this] { f_.update(); });
     f_.Edit1->installEventFilter(this);
+    f_.installEventFilter(this);
+
+    connect(f_.FitButton, &QPushButton::clicked, this, [this] { f1_.guard([this] { fitAll(); }); });
+    connect(f_.UnitBox, &QComboBox::activated, this, [this](int index) {
+        f1_.guard([this, index] { setUnit(index == 1 ? ValueUnit::MetresPerSecond2 : ValueUnit::G); });
+    });
+    connect(f_.PngButton, &QPushButton::clicked, this, [this] { f1_.guard([this] { exportPicture(QStringLiteral("png")); }); });
+    connect(f_.SvgButton, &QPushButton::clicked, this, [this] { f1_.guard([this] { exportPicture(QStringLiteral("svg")); }); });
+    connect(f_.PdfButton, &QPushButton::clicked, this, [this] { f1_.guard([this] { exportPicture(QStringLiteral("pdf")); }); });
+    QPalette tip = f_.Readout->palette();
+    tip.setColor(QPalette::Window, tip.color(QPalette::ToolTipBase));
+    tip.setColor(QPalette::WindowText, tip.color(QPalette::ToolTipText));
+    f_.Readout->setPalette(tip);
+
+    panel_ = new AnalysisPanel(&f_);
+    panel_->onSaveCsv = [this] { f1_.guard([this] { exportSelection(); }); };
+    if (f1_.platform.preferences &&
+        f1_.platform.preferences->value(QStringLiteral("graph/unit")) == QStringLiteral("m/s2"))
+        unit_ = ValueUnit::MetresPerSecond2;
+    f_.UnitBox->setCurrentIndex(unit_ == ValueUnit::G ? 0 : 1);
 
     // Creation: the window starts centred, from the (empty) line list.
     if (f1_.platform.screenSize) {
@@ -92,7 +121,6 @@ GraphFeature::~GraphFeature()
     f_.onShow = nullptr;
     f_.onClose = nullptr;
     f_.onPaint = nullptr;
-    f_.onMouseDown = nullptr;
 }
 
 GraphFeature* GraphFeature::of(TForm2& graph)
@@ -109,7 +137,105 @@ bool GraphFeature::eventFilter(QObject* watched, QEvent* event)
         Edit1DblClick();
         return true;
     }
+    if (watched == &f_) {
+        bool handled = false;
+        f1_.guard([&] { handled = mouseEvent(event); });
+        if (handled)
+            return true;
+    }
     return QObject::eventFilter(watched, event);
+}
+
+bool GraphFeature::mouseEvent(QEvent* event)
+{
+    switch (event->type()) {
+    case QEvent::MouseButtonPress: {
+        const auto* e = static_cast<QMouseEvent*>(event);
+        press_ = Press{};
+        press_.active = true;
+        press_.at = e->position().toPoint();
+        press_.select = e->button() == Qt::RightButton || (e->modifiers() & Qt::ShiftModifier);
+        press_.centreTime = table.hasRows() ? table.timeMs[std::clamp(f_.ScrollBar1->value(), table.firstRow, table.lastRow)] : 0;
+        press_.tenths = tenthsPerPixel(scaleNumerator, scaleDenominator, timeDivisor);
+        return true;
+    }
+    case QEvent::MouseMove: {
+        const auto* e = static_cast<QMouseEvent*>(event);
+        const QPoint at = e->position().toPoint();
+        if (!press_.active) {
+            hoverAt(at);
+            return true;
+        }
+        if (!press_.dragging && (at - press_.at).manhattanLength() < 4)
+            return true;
+        press_.dragging = true;
+        if (press_.select) {
+            selectColumns(press_.at.x(), at.x());
+        } else {
+            // The time under the mouse as the press began stays under it.
+            centreOnTime(press_.centreTime - (at.x() - press_.at.x()) * press_.tenths / 10);
+        }
+        return true;
+    }
+    case QEvent::MouseButtonRelease: {
+        if (!press_.active)
+            return false;
+        const auto* e = static_cast<QMouseEvent*>(event);
+        const Press press = press_;
+        press_ = Press{};
+        if (!press.dragging) {
+            // A click: the interval marker, and the readout pinned there.
+            FormMouseDown(press.at.x());
+            pinAt(press.at);
+        } else if (press.select) {
+            selectColumns(press.at.x(), e->position().toPoint().x());
+            updateAnalysis();
+        }
+        return true;
+    }
+    case QEvent::Wheel: {
+        const auto* e = static_cast<QWheelEvent*>(event);
+        const int steps = e->angleDelta().y() / 120;
+        if (steps != 0)
+            zoomAt(e->position().toPoint().x(), steps);
+        return true;
+    }
+    case QEvent::Leave:
+        if (pinnedRow_ < 0)
+            f_.Readout->hide();
+        return false;
+    case QEvent::KeyPress: {
+        const auto* e = static_cast<QKeyEvent*>(event);
+        switch (e->key()) {
+        case Qt::Key_Plus:
+        case Qt::Key_Equal:
+            zoomAt(centreX, 1);
+            return true;
+        case Qt::Key_Minus:
+            zoomAt(centreX, -1);
+            return true;
+        case Qt::Key_Left:
+            scrollByPixels(-40);
+            return true;
+        case Qt::Key_Right:
+            scrollByPixels(40);
+            return true;
+        case Qt::Key_Home:
+            scrollToEnd(false);
+            return true;
+        case Qt::Key_End:
+            scrollToEnd(true);
+            return true;
+        case Qt::Key_Escape:
+            unpin();
+            return true;
+        default:
+            return false;
+        }
+    }
+    default:
+        return false;
+    }
 }
 
 int GraphFeature::lineCount() const
@@ -130,9 +256,19 @@ void GraphFeature::Button12Click()
     }
     f1_.countsPerG = countsPerGFromHeader(line0, f1_.countsPerG);
     f1_.decodedCount = std::min(memo.size(), lineLimit_);
-    f1_.recordLines.clear();
-    for (int i = 0; i < f1_.decodedCount; ++i)
-        f1_.recordLines.set(i, graphRecordLine(memo.view(i)));
+    // Lines that need no change are shared with the memo, not copied: the
+    // line list costs its index only.
+    bool unchanged = true;
+    for (int i = 0; i < f1_.decodedCount && unchanged; ++i)
+        unchanged = !needsGraphRewrite(memo.view(i));
+    if (unchanged) {
+        f1_.recordLines = memo;
+        f1_.recordLines.truncate(f1_.decodedCount);
+    } else {
+        f1_.recordLines.clear();
+        for (int i = 0; i < f1_.decodedCount; ++i)
+            f1_.recordLines.set(i, graphRecordLine(memo.view(i)));
+    }
     if (memo.size() > lineLimit_)
         f1_.dialogs().message(QStringLiteral("データが多すぎます。グラフは先頭の%1行だけを表示します (全%2行)")
                                   .arg(lineLimit_)
@@ -152,10 +288,9 @@ void GraphFeature::FormShow()
 
 void GraphFeature::Button1Click()
 {
-    ByteLines lines;
-    const int n = std::min(f1_.decodedCount, f1_.recordLines.size());
-    for (int i = 0; i < n; ++i)
-        lines.append(f1_.recordLines.view(i));
+    // A copy of the list shares its bytes.
+    ByteLines lines = f1_.recordLines;
+    lines.truncate(std::min(f1_.decodedCount, f1_.recordLines.size()));
     f_.Memo1->setLines(std::move(lines));
 }
 
@@ -163,6 +298,11 @@ void GraphFeature::Button4Click()
 {
     const int count = lineCount();
     parseRecording(f_.Memo1->store(), count, table);
+    // Rows of the lines parsed before mean nothing now.
+    selectionFirst_ = selectionLast_ = -1;
+    pinnedRow_ = readoutRow_ = -1;
+    f_.Readout->hide();
+    panel_->hide();
     if (table.hasRows()) {
         f_.Label2->setText(table.firstText);
         f_.Label3->setText(table.lastText);
@@ -177,14 +317,14 @@ void GraphFeature::Button4Click()
     const QSignalBlocker block(f_.ScrollBar1);
     f_.ScrollBar1->setMaximum(last);
     f_.ScrollBar1->setValue(std::clamp((count - 3) / 2, table.firstRow, last));
-    f_.Label4->setText(QString::fromLatin1(table.timeText[f_.ScrollBar1->value()]));
+    f_.Label4->setText(QString::fromLatin1(table.timeText(f_.ScrollBar1->value())));
     f_.update();
 }
 
 void GraphFeature::ScrollBar1Change()
 {
     f_.update();
-    f_.Label4->setText(QString::fromLatin1(table.timeText[f_.ScrollBar1->value()]));
+    f_.Label4->setText(QString::fromLatin1(table.timeText(f_.ScrollBar1->value())));
 }
 
 void GraphFeature::ComboBox1Change()
@@ -233,6 +373,7 @@ void GraphFeature::Edit1DblClick()
 void GraphFeature::FormClose()
 {
     f4_.close();
+    panel_->close();
 }
 
 void GraphFeature::FormMouseDown(int x)
@@ -281,208 +422,374 @@ void GraphFeature::Button2Click()
     });
 }
 
+GraphView GraphFeature::view() const
+{
+    GraphView v;
+    v.size = f_.size();
+    v.originX = originX;
+    v.originY = originY;
+    v.scale = scale();
+    v.centreRow = f_.ScrollBar1->value();
+    v.lineCount = lineCount();
+    v.markerOffset = markerOffset;
+    v.traceX = f_.CheckBox1->isChecked();
+    v.traceY = f_.CheckBox2->isChecked();
+    v.traceZ = f_.CheckBox3->isChecked();
+    v.countsPerG = f1_.countsPerG;
+    v.unit = unit_;
+    v.highlight = f_.palette().color(QPalette::Highlight);
+    v.shadow = f_.palette().color(QPalette::Shadow);
+    v.selectionFirst = selectionFirst_;
+    v.selectionLast = selectionLast_;
+    v.pinnedRow = pinnedRow_;
+    return v;
+}
+
+GraphFrame GraphFeature::paintView(QPainter& painter, bool withTexts)
+{
+    GraphView v = view();
+    if (withTexts) {
+        // A picture outside the window carries what the window's labels show.
+        v.background = f_.palette().color(QPalette::Window);
+        for (const QLabel* label : {f_.Label5, f_.Label2, f_.Label3, f_.Label1, f_.Label4})
+            if (label->isVisible() || !f_.isVisible())
+                v.texts.emplace_back(label->pos(), label->text());
+    }
+    return paintGraph(painter, table, v);
+}
+
 void GraphFeature::FormPaint(QPainter& p)
 {
-    const int W = f_.width();
-    const int H = f_.height();
-    const QPalette& pal = f_.palette();
-    const QColor grey(0x80, 0x80, 0x80);
-    const QColor shadow = pal.color(QPalette::Shadow);
-    const QColor highlight = pal.color(QPalette::Highlight);
-    const QColor grayText = kGrayText;
-    QFont font(QStringLiteral("ＭＳ Ｐゴシック"));
-    font.setPixelSize(12);
-    p.setFont(font);
-    const QFontMetrics metrics(font);
-    const auto text = [&p](int x, int y, const QColor& colour, const QString& s) {
-        p.setPen(colour);
-        p.drawText(QRect(x, y, 400, 16), Qt::AlignLeft | Qt::AlignTop | Qt::TextDontClip, s);
-    };
-    const auto line = [&p](const QColor& colour, int x1, int y1, int x2, int y2) {
-        p.setPen(colour);
-        p.drawLine(x1, y1, x2, y2);
-    };
-
-    // 1, 2: title and axes
     f_.Label5->setText(f1_.currentFileName);
-    line(grey, 0, originY - 1, W, originY - 1);
-    line(Qt::black, 0, originY, W, originY);
-    line(grey, 0, originY + 1, W, originY + 1);
-    line(Qt::black, originX, 0, originX, H);
-    line(Qt::black, originX + 1, 0, originX + 1, H);
-
-    // 3: legend
-    const QColor magenta(0xFF, 0x00, 0xFF), blue(0x00, 0x00, 0xFF), green(0x00, 0x80, 0x00), red(0xFF, 0, 0);
-    const struct {
-        int y;
-        QColor colour;
-        const char* label;
-    } legend[] = {{20, red, "'C (G*10)"}, {32, highlight, "RH(G*10)"}, {44, magenta, "X"}, {56, blue, "Y"}, {68, green, "Z"}};
-    for (const auto& row : legend) {
-        line(row.colour, 38, row.y, 48, row.y);
-        text(53, row.y - 5, shadow, QString::fromUtf8(row.label));
-    }
-    f_.CheckBox1->move(68, 38);
-    f_.CheckBox2->move(68, 50);
-    f_.CheckBox3->move(68, 62);
-
-    // 4: value grid. The temperature labels stand clear of the widest G
-    // label, their digits in one column whatever the sign.
-    int widestG = 0;
-    for (int v = -100; v <= 100; v += 10)
-        widestG = std::max(widestG, metrics.horizontalAdvance(gLabel(v, f1_.countsPerG)));
-    const int temperatureX = 5 + widestG + 10 + metrics.horizontalAdvance(QLatin1Char('-'));
-    for (int v = -100; v <= 100; v += 10) {
-        const int y = originY + 2 * v;
-        QColor pen(0xC0, 0xC0, 0xC0);
-        if (v % 20 == 0) {
-            pen = grayText;
-            if (v >= -40 && v <= 40) {
-                const QString label = temperatureLabel(v);
-                const int minus = label.startsWith(QLatin1Char('-')) ? metrics.horizontalAdvance(QLatin1Char('-')) : 0;
-                text(temperatureX - minus, y - 9, grayText, label);
-            }
-        }
-        if (v == 0)
-            pen = Qt::black;
-        line(pen, 0, y, W, y);
-        text(5, y - 9, grayText, gLabel(v, f1_.countsPerG));
-    }
-
-    // 5: time divisions
-    centreX = originX;
-    centreY = originY;
-    int division = 0;
-    for (int t = 0; t < W; t += 40) {
-        ++division;
-        const bool centre = division == (W / 40) / 2;
-        line(centre ? QColor(Qt::black) : grey, t + 28, originY - 200, t + 28, originY + 200);
-        if (centre) {
-            centreX = t + 28;
-            centreY = originY;
-        }
-    }
-
-    // 6: the interval bracket
-    const int xm = centreX + markerOffset;
-    if (markerOffset != 0) {
-        const QColor lime(0x00, 0xFF, 0x00);
-        line(lime, xm, centreY - 100, xm, centreY + 100);
-        line(lime, centreX, centreY - 100, xm, centreY - 100);
-        line(lime, centreX, centreY + 100, xm, centreY + 100);
-    }
-
-    // 7
+    frame_ = paintView(p, false);
+    centreX = frame_.centreX;
+    centreY = frame_.centreY;
     f_.Label4->move(centreX, centreY - 200);
-
     markerEnd = 0;
+    if (frame_.startRow < 0)
+        return;
+    if (markerOffset != 0 && frame_.markerEnd != 0) {
+        markerStart = std::clamp(f_.ScrollBar1->value(), table.firstRow, table.lastRow);
+        markerEnd = frame_.markerEnd;
+        f4_.intervalStats.statsEndText = QStringLiteral("終了:") + QString::fromLatin1(table.timeText(markerEnd));
+    }
+    f_.setWindowTitle(QString::asprintf("start= %dend=%d", frame_.startRow, frame_.endRow));
+    if (markerOffset != 0)
+        computeIntervalStats(table, markerStart, markerEnd, statsAxis, f_.Edit1->text(), f4_.intervalStats);
+}
+
+void GraphFeature::applyTenths(std::int64_t tenths)
+{
+    const ScaleChoice c = scaleForTenths(tenths);
+    scaleNumerator = c.numerator;
+    scaleDenominator = c.denominator;
+    timeDivisor = c.divisor;
+    f_.Edit8->setText(QString::number(timeDivisor));
+    // The list names the time base when the zoom is one of its items.
+    int shown = f_.ComboBox1->count() - 1;
+    for (int i = 0; i < f_.ComboBox1->count(); ++i) {
+        const auto item = timeBaseItem(f_.ComboBox1->itemText(i));
+        if (item && item->numerator == scaleNumerator && item->denominator == scaleDenominator &&
+            item->value / 40 == timeDivisor)
+            shown = i;
+    }
+    f_.ComboBox1->setCurrentIndex(shown);
+    f_.update();
+}
+
+void GraphFeature::centreOnTime(std::int64_t timeMs)
+{
+    const int row = nearestSample(table, timeMs);
+    if (row < 0)
+        return;
+    if (row == f_.ScrollBar1->value())
+        f_.update();
+    f_.ScrollBar1->setValue(row);
+}
+
+void GraphFeature::zoomAt(int x, int steps)
+{
+    const std::int64_t tenths = tenthsPerPixel(scaleNumerator, scaleDenominator, timeDivisor);
+    const std::int64_t zoomed = zoomTenths(tenths, steps);
+    if (!table.hasRows()) {
+        applyTenths(zoomed);
+        return;
+    }
+    const int P = std::clamp(f_.ScrollBar1->value(), table.firstRow, table.lastRow);
+    const std::int64_t anchor = table.timeMs[P] + std::int64_t(x - centreX) * tenths / 10;
+    applyTenths(zoomed);
+    centreOnTime(anchor - std::int64_t(x - centreX) * zoomed / 10);
+}
+
+void GraphFeature::fitAll()
+{
+    const auto [first, last] = sampleTimeExtremes(table);
+    if (first < 0)
+        return;
+    // Where the paint puts the centre line at this width.
+    const int W = f_.width();
+    const int division = (W / 40) / 2;
+    const int centre = division >= 1 ? 28 + 40 * (division - 1) : originX;
+    const int leftPx = std::max(1, centre - originX - 2);
+    const int rightPx = std::max(1, W - centre - 2);
+    const std::int64_t t0 = table.timeMs[first], t1 = table.timeMs[last];
+    const int row = nearestSample(table, t0 + (t1 - t0) * leftPx / (leftPx + rightPx));
+    applyTenths(fitTenths(table.timeMs[row] - t0, t1 - table.timeMs[row], leftPx, rightPx));
+    if (row == f_.ScrollBar1->value())
+        f_.update();
+    f_.ScrollBar1->setValue(row);
+}
+
+void GraphFeature::scrollByPixels(int pixels)
+{
     if (!table.hasRows())
         return;
+    const int P = std::clamp(f_.ScrollBar1->value(), table.firstRow, table.lastRow);
+    const std::int64_t tenths = tenthsPerPixel(scaleNumerator, scaleDenominator, timeDivisor);
+    int row = nearestSample(table, table.timeMs[P] + std::int64_t(pixels) * tenths / 10);
+    // Samples further apart than the step: on to the next one that way.
+    if (row == P || row < 0)
+        row = pixels > 0 ? table.nextSample[P] : table.previousSample[P];
+    if (row >= 0)
+        f_.ScrollBar1->setValue(row);
+}
 
-    // 8: x mapping and the average step between samples
-    const GraphSampleTable& t = table;
-    const TimeScale sc = scale();
-    const int P = std::clamp(f_.ScrollBar1->value(), t.firstRow, t.lastRow);
-    const std::int64_t base = t.timeMs[P];
-    const auto xOf = [&](int k) { return sc.pixels(t.timeMs[k] - base) + centreX; };
-    int steps = 0;
-    std::int64_t stepSum = 0;
-    for (int k = t.isSample(P) ? P : t.nextSample[P]; k >= 0 && steps < 10 && t.nextSample[k] >= 0; ++steps) {
-        stepSum += xOf(t.nextSample[k]) - xOf(k);
-        k = t.nextSample[k];
-    }
-    const std::int64_t A = steps > 0 ? stepSum / steps : 0;
+void GraphFeature::scrollToEnd(bool last)
+{
+    f_.ScrollBar1->setValue(last ? f_.ScrollBar1->maximum() : f_.ScrollBar1->minimum());
+}
 
-    // Time labels keep clear of each other: one whose text would run into a
-    // label already written is left out.
-    std::vector<std::pair<std::int64_t, std::int64_t>> labelSpans;
-    const auto timeLabel = [&](int k, bool atOffsetZero) {
-        const std::int64_t offset = sc.pixels(t.timeMs[k] - base);
-        if (offset % 80 != 0 || (offset == 0 && !atOffsetZero) || !t.sample[k])
-            return;
-        const std::int64_t x = xOf(k) - 5;
-        if (x > W || x < -400)
-            return;
-        const QByteArray clock = t.timeText[k].mid(6, scaleNumerator == 100 ? 11 : 8);
-        const QString label = QString::fromUtf8("↑") + QString::fromLatin1(clock);
-        const std::int64_t right = x + metrics.horizontalAdvance(label) + 2;
-        for (const auto& span : labelSpans)
-            if (x < span.second && span.first < right)
-                return;
-        labelSpans.emplace_back(x, right);
-        text(static_cast<int>(x), centreY + 150, shadow, label);
-    };
-    // The piece between sample rows a and b, when they are close enough in
-    // time; rows between them that are no sample are passed over.
-    const auto piece = [&](int a, int b, std::int64_t xa, std::int64_t xb, bool forward) {
-        if (a < 0 || b < 0 || !t.isSample(a) || !t.isSample(b))
-            return;
-        if (std::abs(t.timeMs[b] - t.timeMs[a]) >= kGapMs)
-            return;
-        const bool wide = (forward ? xb - xa : xa - xb) > 2 * A;
-        const auto trace = [&](const QColor& colour, std::int32_t va, std::int32_t vb) {
-            const auto cut = clipPiece(xa, centreY - 2LL * va, xb, centreY - 2LL * vb, -16, W + 16);
-            if (!cut)
-                return;
-            p.setPen(colour);
-            p.drawLine(cut->toLine());
-        };
-        trace(red, t.temperature[a], t.temperature[b]);
-        if (t.humidity[a] != 0)
-            trace(highlight, t.humidity[a], t.humidity[b]);
-        if (f_.CheckBox1->isChecked())
-            trace(wide ? grey : magenta, t.x[a], t.x[b]);
-        if (f_.CheckBox2->isChecked())
-            trace(wide ? grey : blue, t.y[a], t.y[b]);
-        if (f_.CheckBox3->isChecked())
-            trace(wide ? grey : green, t.z[a], t.z[b]);
-    };
-
-    // 9, 10: forward pass. Each sample row is joined to the next sample row;
-    // when the centre row is none, the piece across it joins its neighbours.
-    const int count = lineCount();
-    if (!t.isSample(P))
-        piece(t.previousSample[P], t.nextSample[P], xOf(std::max(t.previousSample[P], 0)),
-              xOf(std::max(t.nextSample[P], 0)), true);
-    int k = P;
-    while (!(k >= count - 1) && k + 1 < t.rows()) {
-        const std::int64_t xk = xOf(k);
-        if (xk > W)
-            break;
-        if (t.isSample(k)) {
-            timeLabel(k, true);
-            const int next = t.nextSample[k];
-            if (next >= 0) {
-                const std::int64_t xNext = xOf(next);
-                if (markerOffset != 0 && markerEnd == 0 && xNext > xm) {
-                    markerStart = P;
-                    markerEnd = k;
-                    f4_.intervalStats.statsEndText = QStringLiteral("終了:") + QString::fromLatin1(t.timeText[k]);
-                }
-                piece(k, next, xk, xNext, true);
-            }
+int GraphFeature::sampleNear(int x) const
+{
+    const int columns = static_cast<int>(frame_.columnFirst.size());
+    if (columns == 0 || !table.hasRows())
+        return -1;
+    const int P = std::clamp(f_.ScrollBar1->value(), table.firstRow, table.lastRow);
+    const std::int64_t tenths = tenthsPerPixel(scaleNumerator, scaleDenominator, timeDivisor);
+    const std::int64_t at = table.timeMs[P] + std::int64_t(x - centreX) * tenths / 10;
+    const int c0 = std::clamp(x, 0, columns - 1);
+    for (int d = 0; d < columns; ++d) {
+        int best = -1;
+        for (const int c : {c0 - d, c0 + d}) {
+            if (c < 0 || c >= columns || frame_.columnFirst[c] < 0)
+                continue;
+            // The samples drawn in this column: the one nearest in time.
+            const int lo = std::min(frame_.columnFirst[c], frame_.columnLast[c]);
+            const int hi = std::max(frame_.columnFirst[c], frame_.columnLast[c]);
+            for (int k = lo; k >= 0 && k <= hi; k = table.nextSample[k])
+                if (best < 0 || std::abs(table.timeMs[k] - at) < std::abs(table.timeMs[best] - at))
+                    best = k;
         }
-        ++k;
+        if (best >= 0)
+            return best;
     }
-    const int E = k;
+    return -1;
+}
 
-    // 11, 12: backward pass, each sample row joined to the sample before it
-    k = P;
-    while (k > t.firstRow && !(xOf(k) <= originX && xOf(k - 1) <= originX)) {
-        if (t.isSample(k)) {
-            timeLabel(k, false);
-            const int previous = t.previousSample[k];
-            if (previous >= 0)
-                piece(k, previous, xOf(k), xOf(previous), false);
+void GraphFeature::showReadout(int row, QPoint at)
+{
+    readoutRow_ = row;
+    readoutAt_ = at;
+    if (row < 0 || !table.isSample(row)) {
+        f_.Readout->hide();
+        return;
+    }
+    const double perG = std::max(1, f1_.countsPerG);
+    const QString u = unitText(unit_);
+    const auto value = [&](std::int32_t counts) {
+        return QString::number(inUnit(counts / perG, unit_), 'f', 2) + u;
+    };
+    // The temperature as the line writes it, with its decimal.
+    const QList<QByteArray> fields = table.lines.view(row).toByteArray().mid(24).split(',');
+    QString climate = fields.size() > 3 ? QString::fromLatin1(fields[3].trimmed()) + QString::fromUtf8("℃")
+                                        : QString::number(table.temperature[row]) + QString::fromUtf8("℃");
+    if (table.humidity[row] != 0)
+        climate += QStringLiteral("  %1%RH").arg(table.humidity[row]);
+    const QString text = QStringLiteral("%1%2\nX %3  Y %4  Z %5\n%6")
+                             .arg(pinnedRow_ == row ? QString::fromUtf8("固定 ") : QString(),
+                                  QString::fromLatin1(table.timeText(row)), value(table.x[row]),
+                                  value(table.y[row]), value(table.z[row]), climate);
+    f_.Readout->setText(text);
+    f_.Readout->adjustSize();
+    // Beside the mouse, inside the window.
+    const QSize size = f_.Readout->size();
+    int x = at.x() + 14, y = at.y() + 14;
+    if (x + size.width() > f_.width())
+        x = at.x() - 14 - size.width();
+    if (y + size.height() > f_.height() - 18)
+        y = at.y() - 14 - size.height();
+    f_.Readout->move(std::max(0, x), std::max(0, y));
+    f_.Readout->show();
+    f_.Readout->raise();
+}
+
+void GraphFeature::refreshReadout()
+{
+    if (f_.Readout->isVisible())
+        showReadout(readoutRow_, readoutAt_);
+}
+
+void GraphFeature::hoverAt(QPoint at)
+{
+    if (pinnedRow_ >= 0)
+        return;
+    showReadout(sampleNear(at.x()), at);
+}
+
+void GraphFeature::pinAt(QPoint at)
+{
+    pinnedRow_ = sampleNear(at.x());
+    showReadout(pinnedRow_, at);
+    f_.update();
+}
+
+void GraphFeature::unpin()
+{
+    pinnedRow_ = -1;
+    f_.Readout->hide();
+    f_.update();
+}
+
+void GraphFeature::selectColumns(int x1, int x2)
+{
+    const int columns = static_cast<int>(frame_.columnFirst.size());
+    const int lo = std::clamp(std::min(x1, x2), 0, std::max(0, columns - 1));
+    const int hi = std::clamp(std::max(x1, x2), 0, std::max(0, columns - 1));
+    int first = -1, last = -1;
+    for (int c = lo; c <= hi && c < columns; ++c) {
+        if (frame_.columnFirst[c] < 0)
+            continue;
+        const int a = std::min(frame_.columnFirst[c], frame_.columnLast[c]);
+        const int b = std::max(frame_.columnFirst[c], frame_.columnLast[c]);
+        first = first < 0 ? a : std::min(first, a);
+        last = std::max(last, b);
+    }
+    selectionFirst_ = first;
+    selectionLast_ = last;
+    f_.update();
+}
+
+void GraphFeature::updateAnalysis()
+{
+    if (selectionFirst_ < 0) {
+        panel_->hide();
+        return;
+    }
+    const IntervalAnalysis analysis = analyseInterval(table, selectionFirst_, selectionLast_, f1_.countsPerG);
+    panel_->showAnalysis(analysis, table, unit_);
+    if (!panel_->isVisible()) {
+        // Beside the graph window, on its screen.
+        QPoint at(f_.frameGeometry().right() + 8, f_.y());
+        if (const QScreen* on = f_.screen()) {
+            const QRect area = on->availableGeometry();
+            if (at.x() + panel_->width() > area.right())
+                at.setX(std::max(area.left(), area.right() + 1 - panel_->width()));
+            at.setY(std::clamp(at.y(), area.top(), std::max(area.top(), area.bottom() + 1 - panel_->height())));
         }
-        --k;
+        panel_->move(at);
     }
-    const int B = k;
-    f_.setWindowTitle(QString::asprintf("start= %dend=%d", B, E));
+    panel_->show();
+    panel_->raise();
+}
 
-    // 13: statistics of the interval
-    if (markerOffset != 0)
-        computeIntervalStats(t, markerStart, markerEnd, statsAxis, f_.Edit1->text(), f4_.intervalStats);
+void GraphFeature::setUnit(ValueUnit unit)
+{
+    unit_ = unit;
+    f_.UnitBox->setCurrentIndex(unit == ValueUnit::G ? 0 : 1);
+    if (f1_.platform.preferences)
+        f1_.platform.preferences->setValue(QStringLiteral("graph/unit"),
+                                           unit == ValueUnit::G ? QStringLiteral("G") : QStringLiteral("m/s2"));
+    refreshReadout();
+    if (panel_->isVisible())
+        updateAnalysis();
+    f_.update();
+}
+
+void GraphFeature::exportPicture(const QString& format)
+{
+    FileRequest request;
+    request.filter = format == QStringLiteral("png")   ? QStringLiteral("PNG image (*.png)|*.png")
+                     : format == QStringLiteral("svg") ? QStringLiteral("SVG image (*.svg)|*.svg")
+                                                       : QStringLiteral("PDF document (*.pdf)|*.pdf");
+    request.defaultSuffix = format;
+    request.fileName = QStringLiteral("ZELT%1.%2").arg(f1_.Label18 ? f1_.Label18->text() : QString(), format);
+    request.confirmOverwrite = true;
+    if (!f1_.dialogs().saveFile(request))
+        return;
+    QString path = request.fileName;
+    if (QFileInfo(path).suffix().isEmpty())
+        path += QLatin1Char('.') + format;
+
+    const QSize size = f_.size();
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    if (format == QStringLiteral("png")) {
+        QImage image(size, QImage::Format_ARGB32_Premultiplied);
+        image.fill(f_.palette().color(QPalette::Window));
+        QPainter painter(&image);
+        paintView(painter, true);
+        painter.end();
+        image.save(&buffer, "PNG");
+    } else if (format == QStringLiteral("svg")) {
+        QSvgGenerator svg;
+        svg.setOutputDevice(&buffer);
+        svg.setSize(size);
+        svg.setViewBox(QRect(QPoint(0, 0), size));
+        svg.setResolution(96);
+        svg.setTitle(f_.windowTitle());
+        QPainter painter(&svg);
+        paintView(painter, true);
+    } else {
+        QPdfWriter pdf(&buffer);
+        pdf.setResolution(96);
+        pdf.setPageSize(QPageSize(QSizeF(size) * 72.0 / 96.0, QPageSize::Point, QString(), QPageSize::ExactMatch));
+        pdf.setPageMargins(QMarginsF(0, 0, 0, 0));
+        pdf.setTitle(f_.windowTitle());
+        QPainter painter(&pdf);
+        paintView(painter, true);
+    }
+    buffer.close();
+    if (bytes.isEmpty())
+        throw std::runtime_error(QStringLiteral("%1 を作成できません: %2").arg(format.toUpper(), path).toStdString());
+    writeBytesFile(bytes, path);
+}
+
+void GraphFeature::exportSelection()
+{
+    if (selectionFirst_ < 0)
+        return;
+    FileRequest request;
+    request.filter = QStringLiteral("CSV files (*.csv)|*.CSV");
+    request.fileName = QStringLiteral("ZELT%1-%2-%3.csv")
+                           .arg(f1_.Label18 ? f1_.Label18->text() : QString())
+                           .arg(selectionFirst_)
+                           .arg(selectionLast_);
+    request.confirmOverwrite = true;
+    if (!f1_.dialogs().saveFile(request))
+        return;
+    QString path = request.fileName;
+    if (!path.contains(QLatin1Char('.')))
+        path += QStringLiteral(".csv");
+    // A recording file of its own: the data set's three head lines, the
+    // interval's lines as they stand (marker lines included), and three
+    // closing lines, which a reader of recordings passes over as it does the
+    // last three lines of a download; the first names the interval.
+    const ByteLines& lines = table.lines;
+    ByteLines out;
+    for (int i = 0; i < std::min(3, lines.size()); ++i)
+        out.append(lines.view(i));
+    for (int i = selectionFirst_; i <= selectionLast_ && i < lines.size(); ++i)
+        out.append(lines.view(i));
+    out.append(QStringLiteral("//Interval %1 - %2 (lines %3-%4) //")
+                   .arg(QString::fromLatin1(table.timeText(selectionFirst_)),
+                        QString::fromLatin1(table.timeText(selectionLast_)))
+                   .arg(selectionFirst_ + 1)
+                   .arg(selectionLast_ + 1)
+                   .toLatin1());
+    out.append(QByteArrayView());
+    out.append(QByteArrayView());
+    writeLinesFile(out, path);
 }
 
 }  // namespace zelt

@@ -3,6 +3,7 @@
 // button, parsing, time base, drawing, scrolling, trace switches, printing
 // and the interval marker with its statistics.
 #include "graph/GraphModel.h"
+#include "graph/GraphPainter.h"
 
 #include <QObject>
 #include <QString>
@@ -16,6 +17,7 @@ class QWidget;
 
 namespace zelt {
 
+class AnalysisPanel;
 class TForm1;
 class TForm2;
 class TForm4;
@@ -56,6 +58,37 @@ public:
     void Edit1DblClick();
     void FormClose();
 
+    // Zoom and scroll of the time axis. The time base list sets a zoom too;
+    // a zoom that is no named time base shows the blank item with its
+    // divisor in Edit8.
+    void zoomAt(int x, int steps);  // steps > 0 in, < 0 out; the time at x stays at x
+    void fitAll();                  // 全体: every sample in the window
+    void scrollByPixels(int pixels);
+    void scrollToEnd(bool last);    // Home: the first sample on the centre line, End: the last
+    // The readout at the sample nearest to x; pinned ones stay put.
+    void hoverAt(QPoint at);
+    void pinAt(QPoint at);
+    void unpin();
+    // Selects the sample rows drawn between columns x1 and x2 (either order)
+    // and shows their analysis.
+    void selectColumns(int x1, int x2);
+    void setUnit(ValueUnit unit);
+    ValueUnit unit() const { return unit_; }
+    // The picture as a file: "png", "svg" or "pdf", through the save dialog.
+    void exportPicture(const QString& format);
+    // The picture of the current view, as the window shows it, on a
+    // painter of any device of the window's size.
+    GraphFrame paintView(QPainter& painter, bool withTexts);
+    // The selected rows written as a recording file (CP932, CR LF), through
+    // the save dialog.
+    void exportSelection();
+
+    AnalysisPanel& analysisPanel() { return *panel_; }
+    int selectionFirst() const { return selectionFirst_; }
+    int selectionLast() const { return selectionLast_; }
+    int pinnedRow() const { return pinnedRow_; }
+    const GraphFrame& lastFrame() const { return frame_; }
+
     void setPrinter(std::unique_ptr<GraphPrinter> printer) { printer_ = std::move(printer); }
 
     // The most lines an opening takes, a guard for memory only: it lies far
@@ -87,6 +120,14 @@ protected:
 
 private:
     TimeScale scale() const { return TimeScale{scaleNumerator, scaleDenominator, timeDivisor}; }
+    GraphView view() const;
+    void applyTenths(std::int64_t tenths);  // the scale for tenths per pixel; the list follows
+    void centreOnTime(std::int64_t timeMs);
+    int sampleNear(int x) const;            // -1 when nothing is drawn
+    void showReadout(int row, QPoint at);
+    void refreshReadout();
+    void updateAnalysis();
+    bool mouseEvent(QEvent* event);
     int lineCount() const;
     void applyEdit8();  // timeDivisor from Edit8, or a conversion error
 
@@ -95,6 +136,24 @@ private:
     TForm4& f4_;
     std::unique_ptr<GraphPrinter> printer_;
     int lineLimit_ = kDefaultLineLimit;
+    GraphFrame frame_;
+    ValueUnit unit_ = ValueUnit::G;
+    AnalysisPanel* panel_ = nullptr;
+    int selectionFirst_ = -1;
+    int selectionLast_ = -1;
+    int pinnedRow_ = -1;
+    QPoint readoutAt_;
+    int readoutRow_ = -1;
+    // A press on the graph: a click when released where it was, else a
+    // drag that scrolls (left button) or selects (Shift, or right button).
+    struct Press {
+        bool active = false;
+        QPoint at;
+        bool select = false;
+        bool dragging = false;
+        std::int64_t centreTime = 0;
+        std::int64_t tenths = 0;
+    } press_;
 };
 
 }  // namespace zelt

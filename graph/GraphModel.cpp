@@ -53,7 +53,7 @@ int readWholeNumber(QByteArrayView text)
 void parseRecording(const ByteLines& lines, int count, GraphSampleTable& t)
 {
     const int rows = std::max(count, GraphSampleTable::kMinRows);
-    t.timeText.assign(rows, QByteArray());
+    t.lines = lines;
     t.timeMs.assign(rows, 0);
     for (auto* column : {&t.x, &t.y, &t.z, &t.temperature, &t.humidity})
         column->assign(rows, 0);
@@ -70,6 +70,7 @@ void parseRecording(const ByteLines& lines, int count, GraphSampleTable& t)
     int previousDay = -1;
     std::int64_t previousTime = 0;
     int previousRow = -1;
+    QByteArrayView lastSampleText;
     for (int i = t.firstRow; i < end; ++i) {
         const QByteArrayView line = lines.view(i);
         t.previousSample[i] = previousRow;
@@ -82,11 +83,8 @@ void parseRecording(const ByteLines& lines, int count, GraphSampleTable& t)
         if (previousDay >= 0 && day != previousDay)
             dayOffset += 86400000;
         previousDay = day;
-        const QByteArray text = part(r, 0, 18).toByteArray();
         if (t.firstText.isEmpty())
-            t.firstText = QString::fromLatin1(text.left(14));
-        t.lastText = QString::fromLatin1(text.left(14));
-        t.timeText[i] = text;
+            t.firstText = QString::fromLatin1(part(r, 0, 14));
         t.timeMs[i] = twoDigits(r, 12) * 1000 + readWholeNumber(part(r, 15, 3)) + twoDigits(r, 9) * 60000 +
                       twoDigits(r, 6) * 3600000LL + dayOffset;
         if (previousRow >= 0 && t.timeMs[i] < previousTime)
@@ -98,6 +96,7 @@ void parseRecording(const ByteLines& lines, int count, GraphSampleTable& t)
             t.nextSample[k] = i;
         previousRow = i;
 
+        lastSampleText = part(r, 0, 14);
         std::int32_t* columns[] = {&t.x[i], &t.y[i], &t.z[i], &t.temperature[i], &t.humidity[i]};
         const QByteArrayView fields = part(r, 19);
         qsizetype pos = 0;
@@ -109,6 +108,63 @@ void parseRecording(const ByteLines& lines, int count, GraphSampleTable& t)
             pos = comma + 1;
         }
     }
+    t.lastText = QString::fromLatin1(lastSampleText);
+}
+
+QByteArray GraphSampleTable::timeText(int row) const
+{
+    if (!isSample(row))
+        return {};
+    return part(lines.view(row), 5, 18).toByteArray();
+}
+
+int nearestSample(const GraphSampleTable& t, std::int64_t timeMs)
+{
+    if (!t.hasRows())
+        return -1;
+    int best = -1;
+    std::int64_t bestDistance = 0;
+    const auto consider = [&](int row) {
+        if (row < 0 || !t.isSample(row))
+            return;
+        const std::int64_t d = std::abs(t.timeMs[row] - timeMs);
+        if (best < 0 || d < bestDistance || (d == bestDistance && row < best)) {
+            best = row;
+            bestDistance = d;
+        }
+    };
+    if (t.backStepCount == 0) {
+        // Rows that are no sample carry the time of the sample before them,
+        // so the times never fall: the first row at or after timeMs and the
+        // sample before it are the candidates.
+        const auto begin = t.timeMs.begin() + t.firstRow;
+        const auto end = t.timeMs.begin() + t.lastRow + 1;
+        const int at = static_cast<int>(std::lower_bound(begin, end, timeMs) - t.timeMs.begin());
+        if (at <= t.lastRow)
+            consider(t.isSample(at) ? at : t.nextSample[at]);
+        consider(at - 1 >= t.firstRow ? (t.isSample(at - 1) ? at - 1 : t.previousSample[at - 1]) : -1);
+        // Equal times before the one found: the earliest of them.
+        while (best > t.firstRow && t.previousSample[best] >= 0 && t.timeMs[t.previousSample[best]] == t.timeMs[best])
+            best = t.previousSample[best];
+        return best;
+    }
+    for (int row = t.firstRow; row <= t.lastRow; ++row)
+        consider(row);
+    return best;
+}
+
+std::pair<int, int> sampleTimeExtremes(const GraphSampleTable& t)
+{
+    int first = -1, last = -1;
+    for (int row = t.firstRow; row <= t.lastRow; ++row) {
+        if (!t.isSample(row))
+            continue;
+        if (first < 0 || t.timeMs[row] < t.timeMs[first])
+            first = row;
+        if (last < 0 || t.timeMs[row] >= t.timeMs[last])
+            last = row;
+    }
+    return {first, last};
 }
 
 int countsPerGFromHeader(QByteArrayView line0, int current)
@@ -153,6 +209,12 @@ QByteArray graphRecordLine(QByteArrayView line)
         out.replace(11, 9, time);
     }
     return out;
+}
+
+bool needsGraphRewrite(QByteArrayView line)
+{
+    // Only a line with its comma at index 24 can change.
+    return line.size() > 24 && line[24] == ',' && graphRecordLine(line) != line;
 }
 
 std::optional<TimeBaseItem> timeBaseItem(const QString& item)
@@ -260,6 +322,39 @@ std::optional<QLineF> clipPiece(std::int64_t x1, std::int64_t y1, std::int64_t x
         bx = right;
     }
     return QLineF(ax, ay, bx, by);
+}
+
+IntervalAnalysis analyseInterval(const GraphSampleTable& t, int first, int last, int countsPerG)
+{
+    IntervalAnalysis r;
+    const double perG = std::max(1, countsPerG);
+    std::vector<double> values[3];
+    std::vector<std::int64_t> times;
+    std::vector<int> rows;
+    for (int k = std::max(first, t.firstRow); k <= std::min(last, t.lastRow); ++k) {
+        if (!t.isSample(k))
+            continue;
+        values[0].push_back(t.x[k] / perG);
+        values[1].push_back(t.y[k] / perG);
+        values[2].push_back(t.z[k] / perG);
+        times.push_back(t.timeMs[k]);
+        rows.push_back(k);
+    }
+    r.count = rows.size();
+    if (rows.empty())
+        return r;
+    r.firstRow = rows.front();
+    r.lastRow = rows.back();
+    for (int a = 0; a < 3; ++a)
+        r.axis[a] = seriesStats(values[a].data(), values[a].size());
+    const MagnitudePeak peak = magnitudePeak(values[0].data(), values[1].data(), values[2].data(), rows.size());
+    r.peakMagnitude = peak.value;
+    r.peakMagnitudeRow = peak.index >= 0 ? rows[static_cast<size_t>(peak.index)] : -1;
+    r.intervalSeconds = regularSamplingInterval(times.data(), times.size());
+    if (r.intervalSeconds)
+        for (int a = 0; a < 3; ++a)
+            r.spectrum[a] = amplitudeSpectrum(values[a].data(), values[a].size(), *r.intervalSeconds);
+    return r;
 }
 
 }  // namespace zelt

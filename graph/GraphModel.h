@@ -3,6 +3,7 @@
 // the sample table, the time bases, the x mapping, the G labels of the value
 // grid and the statistics of a marked interval.
 #include "data/Statistics.h"
+#include "graph/Analysis.h"
 #include "platform/ByteLines.h"
 
 #include <QByteArray>
@@ -11,6 +12,7 @@
 #include <QString>
 #include <cstdint>
 #include <optional>
+#include <utility>
 #include <vector>
 
 namespace zelt {
@@ -22,7 +24,9 @@ struct GraphSampleTable {
     // exists, so the scroll position always names a row.
     static constexpr int kMinRows = 4;
 
-    std::vector<QByteArray> timeText = std::vector<QByteArray>(kMinRows);  // "MM/DD hh:mm:ss.mmm"
+    // The lines parsed, shared with the list they came from (no copy of
+    // their bytes); the time texts are read from them.
+    ByteLines lines;
     // Milliseconds from the first sample's midnight; 64 bits, since the
     // logger's full memory spans weeks.
     std::vector<std::int64_t> timeMs = std::vector<std::int64_t>(kMinRows);
@@ -47,10 +51,19 @@ struct GraphSampleTable {
     QString lastText;      // the same of the last row
 
     int rows() const { return static_cast<int>(timeMs.size()); }
+    // "MM/DD hh:mm:ss.mmm" of a sample row; empty for any other row.
+    QByteArray timeText(int row) const;
     bool hasRows() const { return lastRow >= firstRow; }
     bool parsed(int row) const { return row >= firstRow && row <= lastRow; }
     bool isSample(int row) const { return parsed(row) && sample[row]; }
 };
+
+// The sample row whose time lies nearest to timeMs, the earliest row on a
+// tie; -1 without samples. A binary search while time only runs forward.
+int nearestSample(const GraphSampleTable& table, std::int64_t timeMs);
+
+// The rows of the earliest and the latest sample time; {-1, -1} without samples.
+std::pair<int, int> sampleTimeExtremes(const GraphSampleTable& table);
 
 // Leading blanks, an optional sign, then digits; reading stops at the first
 // other character ("25.3" gives 25). No digits at all give 0.
@@ -71,6 +84,8 @@ int countsPerGFromHeader(QByteArrayView line0, int current);
 // seconds of a capture listing are carried into the minutes and hours. Other
 // lines stay as they are.
 QByteArray graphRecordLine(QByteArrayView line);
+// Whether graphRecordLine changes the line.
+bool needsGraphRewrite(QByteArrayView line);
 
 // The time scale: a difference d in milliseconds is
 // d * numerator / denominator / divisor pixels.
@@ -118,5 +133,19 @@ QSize printedSize(QSize image, int dpiX, int dpiY, QSize page = QSize());
 // within what a painter can draw. Nothing when the piece lies outside.
 std::optional<QLineF> clipPiece(std::int64_t x1, std::int64_t y1, std::int64_t x2, std::int64_t y2, int left,
                                 int right);
+
+// The analysis of the sample rows first .. last of a table, in G.
+struct IntervalAnalysis {
+    int firstRow = -1, lastRow = -1;  // the first and last sample in the interval
+    std::size_t count = 0;            // samples
+    SeriesStats axis[3];              // X, Y, Z
+    double peakMagnitude = 0;         // largest sqrt(x² + y² + z²)
+    int peakMagnitudeRow = -1;
+    // The sampling interval when the samples are regular (a capture at
+    // 5 ms, a recording at its interval), else none: no spectrum then.
+    std::optional<double> intervalSeconds;
+    Spectrum spectrum[3];
+};
+IntervalAnalysis analyseInterval(const GraphSampleTable& table, int first, int last, int countsPerG);
 
 }  // namespace zelt

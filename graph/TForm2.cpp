@@ -72,6 +72,28 @@ TForm2::TForm2(QWidget* parent) : QWidget(parent)
 
     Memo1 = make<LogMemo>(this, "Memo1", "", 0, 0, 10, 10);
     Memo1->hide();
+
+    FitButton = make<QPushButton>(this, "FitButton", "全体", 520, 30, 60, 22);
+    FitButton->setToolTip(QString::fromUtf8("記録全体を表示 (ホイール: 拡大縮小, ドラッグ: 移動, Shift+ドラッグ: 区間選択)"));
+    UnitBox = make<QComboBox>(this, "UnitBox", "", 584, 30, 70, 22);
+    UnitBox->addItems({QStringLiteral("G"), QString::fromUtf8("m/s²")});
+    PngButton = make<QPushButton>(this, "PngButton", "PNG", 520, 54, 44, 20);
+    SvgButton = make<QPushButton>(this, "SvgButton", "SVG", 566, 54, 44, 20);
+    PdfButton = make<QPushButton>(this, "PdfButton", "PDF", 612, 54, 44, 20);
+    for (QPushButton* b : {PngButton, SvgButton, PdfButton})
+        b->setToolTip(QString::fromUtf8("グラフをファイルに保存"));
+
+    Readout = make<QLabel>(this, "Readout", "", 0, 0, 10, 10);
+    Readout->setFrameShape(QFrame::Box);
+    Readout->setAutoFillBackground(true);
+    Readout->setAttribute(Qt::WA_TransparentForMouseEvents);
+    Readout->setMargin(3);
+    Readout->hide();
+
+    // The graph takes the keys for zoom and scroll once clicked, and follows
+    // the mouse for the readout.
+    setFocusPolicy(Qt::ClickFocus);
+    setMouseTracking(true);
 }
 
 void TForm2::resizeEvent(QResizeEvent* event)
@@ -87,13 +109,6 @@ void TForm2::paintEvent(QPaintEvent* event)
         return;
     QPainter painter(this);
     onPaint(painter);
-}
-
-void TForm2::mousePressEvent(QMouseEvent* event)
-{
-    QWidget::mousePressEvent(event);
-    if (onMouseDown)
-        onMouseDown(qRound(event->position().x()));
 }
 
 void TForm2::showEvent(QShowEvent* event)

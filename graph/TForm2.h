@@ -39,16 +39,24 @@ public:
     QPushButton* Button1 = nullptr;  // fill the memo (hidden)
     LogMemo* Memo1 = nullptr;        // the lines drawn
 
+    // Beyond the time-base list: the whole recording at once, the unit of
+    // the values, and the picture as a file.
+    QPushButton* FitButton = nullptr;  // 全体
+    QComboBox* UnitBox = nullptr;      // G, m/s²
+    QPushButton* PngButton = nullptr;
+    QPushButton* SvgButton = nullptr;
+    QPushButton* PdfButton = nullptr;
+    // The time and values of the sample under the mouse.
+    QLabel* Readout = nullptr;
+
     // The window's own events, handed to the graph feature.
     std::function<void(QPainter&)> onPaint;
-    std::function<void(int x)> onMouseDown;
     std::function<void()> onShow;
     std::function<void()> onClose;
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
-    void mousePressEvent(QMouseEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 };

@@ -59,6 +59,12 @@ void ByteLines::set(int i, QByteArrayView line)
     refs_[static_cast<size_t>(i)] = store(line);  // the old bytes stay unused in their block
 }
 
+void ByteLines::truncate(int n)
+{
+    if (n >= 0 && n < size())
+        refs_.resize(static_cast<size_t>(n));
+}
+
 void ByteLines::clear()
 {
     std::vector<QByteArray>().swap(blocks_);

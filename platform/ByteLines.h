@@ -28,6 +28,9 @@ public:
     // Replaces line i, or appends when i is the size; a larger i first adds
     // empty lines up to it.
     void set(int i, QByteArrayView line);
+    // Keeps the first n lines. A copy of a list shares its bytes until one
+    // of them changes, so a shortened copy costs only its index.
+    void truncate(int n);
     // Forgets every line and gives the memory back.
     void clear();
 

@@ -110,12 +110,23 @@ QString LogMemo::lineText(int i) const { return fromCp932(line(i)); }
 
 void LogMemo::saveToFile(const QString& path) const
 {
+    writeLinesFile(store(), path);
+}
+
+void writeBytesFile(QByteArrayView bytes, const QString& path)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes.data(), bytes.size()) != bytes.size() || !file.commit())
+        throw fileError(FileAction::Write, path, file.error());
+}
+
+void writeLinesFile(const ByteLines& lines, const QString& path)
+{
     QSaveFile file(path);
     const auto fail = [&] { return fileError(FileAction::Write, path, file.error()); };
     if (!file.open(QIODevice::WriteOnly))
         throw fail();
     // Written in pieces of about 64 KiB: no second copy of the whole data set.
-    const ByteLines& lines = store();
     QByteArray chunk;
     chunk.reserve(64 * 1024 + 256);
     for (int i = 0; i < lines.size(); ++i) {

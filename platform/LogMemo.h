@@ -93,4 +93,10 @@ private:
 // last line end, if any, is a last line.
 std::vector<QByteArray> splitLines(const QByteArray& content);
 
+// Writes lines to path, each ended by CR LF, replacing the file only once
+// all is written; throws FileError.
+void writeLinesFile(const ByteLines& lines, const QString& path);
+// Writes bytes to path the same way.
+void writeBytesFile(QByteArrayView bytes, const QString& path);
+
 }  // namespace zelt

@@ -6,6 +6,7 @@
 // window live with the subsystem of their feature; this subsystem holds the
 // window itself, its creation, the periodic tick and the connection.
 #include "platform/Dialogs.h"
+#include "platform/Preferences.h"
 #include "platform/SettingsBox.h"
 #include "platform/Widgets.h"
 #include "shell/SharedState.h"
@@ -46,6 +47,8 @@ struct MainPlatform {
     std::function<QString(int comNumber)> portNotice;
     // Screen size used to place the window at start.
     std::function<QSize()> screenSize;
+    // What the windows remember between runs.
+    Preferences* preferences = nullptr;
 };
 
 // Entry points that features of other subsystems provide to the receive

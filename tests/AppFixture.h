@@ -5,6 +5,7 @@
 #include "platform/LogMemo.h"
 #include "platform/Dialogs.h"
 #include "platform/PortRegistry.h"
+#include "platform/Preferences.h"
 #include "shell/PortSearch.h"
 #include "shell/TForm1.h"
 #include "shell/app/Application.h"
@@ -42,6 +43,7 @@ struct AppFixture {
     MemoryComPort port;
     MemoryRegistry registry;
     ScriptedDialogs dialogs;
+    MemoryPreferences preferences;
     std::unique_ptr<Application> app;
 
     // Registry content of a system whose logger adapter is on comName.
@@ -58,6 +60,7 @@ struct AppFixture {
         options.port = &port;
         options.registry = &registry;
         options.dialogs = &dialogs;
+        options.preferences = &preferences;
         options.screen = screen;
         app = std::make_unique<Application>(options);
         return app->form1();

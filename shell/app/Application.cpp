@@ -36,6 +36,7 @@ struct Application::Owned {
     std::unique_ptr<QtDialogs> dialogs;
     std::unique_ptr<SystemRegistry> registry;
     std::unique_ptr<QtComPort> port;
+    std::unique_ptr<SystemPreferences> preferences;
     // The features, in the order they were made (see ~Application).
     std::vector<QPointer<QObject>> features;
 };
@@ -60,6 +61,12 @@ Application::Application(const Options& options) : owned_(std::make_unique<Owned
     } else {
         owned_->port = std::make_unique<QtComPort>();
         platform.port = owned_->port.get();
+    }
+    if (options.preferences) {
+        platform.preferences = options.preferences;
+    } else {
+        owned_->preferences = std::make_unique<SystemPreferences>();
+        platform.preferences = owned_->preferences.get();
     }
     const QSize screen = options.screen;
     platform.screenSize = [screen] {

@@ -18,11 +18,13 @@ class TForm4;
 class TForm5;
 class TForm6;
 class Dispatcher;
+class Preferences;
 
 struct ApplicationOptions {
     ComPort* port = nullptr;            // default: the real serial port
     RegistryReader* registry = nullptr; // default: the system's registry view
     Dialogs* dialogs = nullptr;         // default: the toolkit's dialogs
+    Preferences* preferences = nullptr; // default: the user's settings file
     QSize screen;                       // default: the primary screen's size
 };
 

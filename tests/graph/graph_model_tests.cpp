@@ -50,7 +50,7 @@ TEST(GraphParsing, SampleRowFieldsAndLabels)
     const GraphSampleTable& t = *p.table;
     EXPECT_EQ(t.firstRow, 3);
     EXPECT_EQ(t.lastRow, 4);
-    EXPECT_EQ(t.timeText[3], QByteArray("06/24 09:00:00.000"));
+    EXPECT_EQ(t.timeText(3), QByteArray("06/24 09:00:00.000"));
     EXPECT_EQ(t.timeMs[3], 9 * 3600000);
     EXPECT_EQ(t.timeMs[4], 9 * 3600000 + 1250);
     EXPECT_EQ((std::vector<int>{t.x[3], t.y[3], t.z[3], t.temperature[3], t.humidity[3]}),

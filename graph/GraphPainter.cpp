@@ -1,0 +1,340 @@
+#include "graph/GraphPainter.h"
+
+#include "graph/PlotMath.h"
+
+#include <QFont>
+#include <QFontMetrics>
+#include <QPainter>
+#include <QLine>
+#include <QVector>
+#include <algorithm>
+#include <cstdlib>
+
+namespace zelt {
+
+namespace {
+
+constexpr int kGapMs = 1800001;  // a longer step between samples breaks the traces
+
+// The grid's labels and lines in the desktop's "grey text" colour: a mid
+// grey that reads well on the window's light background.
+const QColor kGrayText(109, 109, 109);
+const QColor kGrey(0x80, 0x80, 0x80);
+const QColor kSilver(0xC0, 0xC0, 0xC0);
+const QColor kMagenta(0xFF, 0x00, 0xFF);
+const QColor kBlue(0x00, 0x00, 0xFF);
+const QColor kGreen(0x00, 0x80, 0x00);
+const QColor kRed(0xFF, 0x00, 0x00);
+const QColor kLime(0x00, 0xFF, 0x00);
+
+const QFont& graphFont()
+{
+    static const QFont font = [] {
+        QFont f(QStringLiteral("ＭＳ Ｐゴシック"));
+        f.setPixelSize(12);
+        return f;
+    }();
+    return font;
+}
+
+void drawText(QPainter& p, int x, int y, const QColor& colour, const QString& s)
+{
+    p.setPen(colour);
+    p.drawText(QRect(x, y, 400, 16), Qt::AlignLeft | Qt::AlignTop | Qt::TextDontClip, s);
+}
+
+void drawLine(QPainter& p, const QColor& colour, int x1, int y1, int x2, int y2)
+{
+    p.setPen(colour);
+    p.drawLine(x1, y1, x2, y2);
+}
+
+void drawRuns(QPainter& p, const QColor& colour, TracePath& path)
+{
+    const auto& runs = path.runs();
+    if (runs.empty())
+        return;
+    p.setPen(colour);
+    // As separate lines in one call: a polyline's joins and ends are
+    // rasterised a little differently from the lines of its pieces.
+    static QVector<QLine> lines;
+    lines.clear();
+    for (const auto& run : runs) {
+        if (run.size() == 1)
+            lines.append(QLine(run[0].x, run[0].y, run[0].x, run[0].y));
+        for (size_t i = 1; i < run.size(); ++i)
+            lines.append(QLine(run[i - 1].x, run[i - 1].y, run[i].x, run[i].y));
+    }
+    p.drawLines(lines);
+}
+
+}  // namespace
+
+QString valueLabel(int v, int countsPerG, ValueUnit unit)
+{
+    if (unit == ValueUnit::G)
+        return gLabel(v, countsPerG);
+    const double value = -v * kStandardGravity / std::max(1, countsPerG);
+    return QString::number(value, 'f', std::abs(value) >= 100 ? 0 : std::abs(value) >= 10 ? 1 : 2) +
+           QString::fromUtf8("m/s²");
+}
+
+GraphFrame paintGraph(QPainter& p, const GraphSampleTable& t, const GraphView& view)
+{
+    GraphFrame frame;
+    const int W = view.size.width();
+    const int H = view.size.height();
+    const int originX = view.originX;
+    const int originY = view.originY;
+    p.save();
+    p.setRenderHint(QPainter::Antialiasing, false);
+    if (view.background.isValid())
+        p.fillRect(QRect(0, 0, W, H), view.background);
+    p.setFont(graphFont());
+    const QFontMetrics metrics(graphFont());
+    for (const auto& [at, s] : view.texts)
+        drawText(p, at.x(), at.y(), Qt::black, s);
+
+    // Axes
+    drawLine(p, kGrey, 0, originY - 1, W, originY - 1);
+    drawLine(p, Qt::black, 0, originY, W, originY);
+    drawLine(p, kGrey, 0, originY + 1, W, originY + 1);
+    drawLine(p, Qt::black, originX, 0, originX, H);
+    drawLine(p, Qt::black, originX + 1, 0, originX + 1, H);
+
+    // Legend
+    const struct {
+        int y;
+        QColor colour;
+        const char* label;
+    } legend[] = {{20, kRed, "'C (G*10)"}, {32, view.highlight, "RH(G*10)"}, {44, kMagenta, "X"}, {56, kBlue, "Y"}, {68, kGreen, "Z"}};
+    for (const auto& row : legend) {
+        drawLine(p, row.colour, 38, row.y, 48, row.y);
+        drawText(p, 53, row.y - 5, view.shadow, QString::fromUtf8(row.label));
+    }
+
+    // Value grid. The temperature labels stand clear of the widest value
+    // label, their digits in one column whatever the sign.
+    QString labels[21];
+    int widest = 0;
+    for (int i = 0; i <= 20; ++i) {
+        labels[i] = valueLabel(-100 + 10 * i, view.countsPerG, view.unit);
+        widest = std::max(widest, metrics.horizontalAdvance(labels[i]));
+    }
+    const int minus = metrics.horizontalAdvance(QLatin1Char('-'));
+    const int temperatureX = 5 + widest + 10 + minus;
+    for (int i = 0; i <= 20; ++i) {
+        const int v = -100 + 10 * i;
+        const int y = originY + 2 * v;
+        QColor pen = kSilver;
+        if (v % 20 == 0) {
+            pen = kGrayText;
+            if (v >= -40 && v <= 40) {
+                const QString label = temperatureLabel(v);
+                drawText(p, temperatureX - (label.startsWith(QLatin1Char('-')) ? minus : 0), y - 9, kGrayText, label);
+            }
+        }
+        if (v == 0)
+            pen = Qt::black;
+        drawLine(p, pen, 0, y, W, y);
+        drawText(p, 5, y - 9, kGrayText, labels[i]);
+    }
+
+    // Time divisions; the middle one is the centre line.
+    frame.centreX = originX;
+    frame.centreY = originY;
+    int division = 0;
+    for (int x = 0; x < W; x += 40) {
+        ++division;
+        const bool centre = division == (W / 40) / 2;
+        drawLine(p, centre ? QColor(Qt::black) : kGrey, x + 28, originY - 200, x + 28, originY + 200);
+        if (centre)
+            frame.centreX = x + 28;
+    }
+    const int centreX = frame.centreX;
+    const int centreY = frame.centreY;
+
+    // The interval bracket
+    const int xm = centreX + view.markerOffset;
+    if (view.markerOffset != 0) {
+        drawLine(p, kLime, xm, centreY - 100, xm, centreY + 100);
+        drawLine(p, kLime, centreX, centreY - 100, xm, centreY - 100);
+        drawLine(p, kLime, centreX, centreY + 100, xm, centreY + 100);
+    }
+
+    frame.columnFirst.assign(static_cast<size_t>(std::max(W, 0)) + 1, -1);
+    frame.columnLast.assign(frame.columnFirst.size(), -1);
+    if (!t.hasRows()) {
+        p.restore();
+        return frame;
+    }
+
+    const PixelScale pixels(view.scale.numerator, view.scale.denominator, view.scale.divisor);
+    const int P = std::clamp(view.centreRow, t.firstRow, t.lastRow);
+    const std::int64_t base = t.timeMs[P];
+    const auto xOf = [&](int k) { return pixels(t.timeMs[k] - base) + centreX; };
+
+    // The average step between the ten samples from the centre on.
+    int steps = 0;
+    std::int64_t stepSum = 0;
+    for (int k = t.isSample(P) ? P : t.nextSample[P]; k >= 0 && steps < 10 && t.nextSample[k] >= 0; ++steps) {
+        stepSum += xOf(t.nextSample[k]) - xOf(k);
+        k = t.nextSample[k];
+    }
+    const std::int64_t A = steps > 0 ? stepSum / steps : 0;
+
+    // Forward pass: the rows from the centre to the first one right of the
+    // window (or the end of the lines).
+    const int count = view.lineCount;
+    int E = P;
+    while (!(E >= count - 1) && E + 1 < t.rows() && xOf(E) <= W)
+        ++E;
+    // Backward pass: from the centre to where two rows in a row lie on or
+    // left of the axis.
+    int B = P;
+    while (B > t.firstRow && !(xOf(B) <= originX && xOf(B - 1) <= originX))
+        --B;
+    frame.startRow = B;
+    frame.endRow = E;
+
+    // The selected interval, shaded under the traces.
+    if (view.selectionFirst >= 0 && view.selectionLast >= view.selectionFirst &&
+        view.selectionLast < t.rows()) {
+        const std::int64_t a = std::clamp<std::int64_t>(xOf(view.selectionFirst), -1, W + 1);
+        const std::int64_t b = std::clamp<std::int64_t>(xOf(view.selectionLast), -1, W + 1);
+        p.fillRect(QRect(QPoint(int(std::min(a, b)), originY - 200), QPoint(int(std::max(a, b)), originY + 200)),
+                   QColor(0x33, 0x99, 0xFF, 48));
+    }
+
+    // The drawn pieces join each sample row to the next sample row, from
+    // the sample before the first one right of B to the last one before E.
+    int from = -1;
+    const int firstAfterB = t.nextSample[B];
+    if (firstAfterB >= 0 && firstAfterB <= P)
+        from = t.previousSample[firstAfterB] >= 0 ? t.previousSample[firstAfterB] : firstAfterB;
+    else if (t.isSample(P))
+        from = P;
+    else
+        from = t.previousSample[P] >= 0 ? t.previousSample[P] : t.nextSample[P];
+
+    const int left = -16, right = W + 16;
+    TracePath temperature(left, right), humidity(left, right);
+    TracePath axes[3][2] = {{{left, right}, {left, right}}, {{left, right}, {left, right}}, {{left, right}, {left, right}}};
+    const bool shown[3] = {view.traceX, view.traceY, view.traceZ};
+    const std::vector<std::int32_t>* values[3] = {&t.x, &t.y, &t.z};
+
+    // Time labels at the sample rows whose offset from the centre is a
+    // multiple of 80 pixels: one a column, the first met walking out from
+    // the centre (forward first), none that would run into another.
+    std::vector<std::pair<std::int64_t, int>> forwardLabels, backwardLabels;  // offset, row
+    const auto columnOf = [&](std::int64_t x) -> int { return x >= 0 && x <= W ? int(x) : -1; };
+
+    int markerEnd = 0;
+    for (int k = from; k >= 0 && k < E;) {
+        const int next = t.nextSample[k];
+        const std::int64_t xk = xOf(k);
+        if (const int c = columnOf(xk); c >= 0) {
+            if (frame.columnFirst[c] < 0)
+                frame.columnFirst[c] = k;
+            frame.columnLast[c] = k;
+        }
+        const std::int64_t offset = xk - centreX;
+        if (offset % 80 == 0) {
+            if (k >= P) {
+                if (std::none_of(forwardLabels.begin(), forwardLabels.end(), [&](auto& l) { return l.first == offset; }))
+                    forwardLabels.emplace_back(offset, k);
+            } else if (k > B && offset != 0) {
+                // Walking backward the last row met first: the later one wins.
+                auto it = std::find_if(backwardLabels.begin(), backwardLabels.end(),
+                                       [&](auto& l) { return l.first == offset; });
+                if (it == backwardLabels.end())
+                    backwardLabels.emplace_back(offset, k);
+                else
+                    it->second = k;
+            }
+        }
+        if (next < 0)
+            break;
+        const std::int64_t xn = xOf(next);
+        if (k >= P && view.markerOffset != 0 && markerEnd == 0 && xn > xm)
+            markerEnd = k;
+        if (std::abs(t.timeMs[next] - t.timeMs[k]) >= kGapMs) {
+            temperature.breakRun();
+            humidity.breakRun();
+            for (auto& axis : axes) {
+                axis[0].breakRun();
+                axis[1].breakRun();
+            }
+        } else {
+            const auto yOf = [centreY](std::int32_t v) { return centreY - 2LL * v; };
+            temperature.piece(xk, yOf(t.temperature[k]), xn, yOf(t.temperature[next]));
+            // Humidity is drawn where the row nearer the centre has a value.
+            if (t.humidity[k >= P ? k : next] != 0)
+                humidity.piece(xk, yOf(t.humidity[k]), xn, yOf(t.humidity[next]));
+            else
+                humidity.breakRun();
+            const int wide = xn - xk > 2 * A ? 1 : 0;
+            for (int a = 0; a < 3; ++a) {
+                if (!shown[a])
+                    continue;
+                axes[a][wide].piece(xk, yOf((*values[a])[k]), xn, yOf((*values[a])[next]));
+                axes[a][1 - wide].breakRun();
+            }
+        }
+        k = next;
+        if (k >= E && E < t.rows()) {
+            // The last row drawn to: record its column too.
+            if (const int c = columnOf(xOf(k)); c >= 0) {
+                if (frame.columnFirst[c] < 0)
+                    frame.columnFirst[c] = k;
+                frame.columnLast[c] = k;
+            }
+        }
+    }
+    frame.markerEnd = markerEnd;
+
+    drawRuns(p, kRed, temperature);
+    drawRuns(p, view.highlight, humidity);
+    const QColor colours[3] = {kMagenta, kBlue, kGreen};
+    for (int a = 0; a < 3; ++a) {
+        drawRuns(p, colours[a], axes[a][0]);
+        drawRuns(p, kGrey, axes[a][1]);
+    }
+
+    // The time labels, forward ones first.
+    const int clockLength = view.scale.numerator == 100 ? 11 : 8;
+    std::vector<std::pair<std::int64_t, std::int64_t>> spans;
+    const auto label = [&](int k) {
+        const std::int64_t x = xOf(k) - 5;
+        if (x > W || x < -400)
+            return;
+        const QString s = QString::fromUtf8("↑") + QString::fromLatin1(t.timeText(k).mid(6, clockLength));
+        const std::int64_t end = x + metrics.horizontalAdvance(s) + 2;
+        for (const auto& span : spans)
+            if (x < span.second && span.first < end)
+                return;
+        spans.emplace_back(x, end);
+        drawText(p, static_cast<int>(x), centreY + 150, view.shadow, s);
+    };
+    for (const auto& [offset, row] : forwardLabels)
+        label(row);
+    for (const auto& [offset, row] : backwardLabels)
+        label(row);
+
+    if (view.pinnedRow >= 0 && t.isSample(view.pinnedRow)) {
+        const std::int64_t x = xOf(view.pinnedRow);
+        // Small marks above and below the grid, clear of the traces and the bracket.
+        if (x >= 0 && x <= W) {
+            const int xi = static_cast<int>(x);
+            p.setPen(Qt::black);
+            for (int dx = -1; dx <= 1; ++dx) {
+                p.drawLine(xi + dx, originY - 208, xi + dx, originY - 202);
+                p.drawLine(xi + dx, originY + 202, xi + dx, originY + 208);
+            }
+        }
+    }
+    p.restore();
+    return frame;
+}
+
+}  // namespace zelt
