@@ -88,9 +88,8 @@ void SpectrumView::paintEvent(QPaintEvent*)
             path.piece(xOf(k - 1), yOf(k - 1), xOf(k), yOf(k));
         p.setPen(kAxisColours[a]);
         QVector<QLine> lines;
-        for (const auto& run : path.runs())
-            for (size_t i = 1; i < run.size(); ++i)
-                lines.append(QLine(run[i - 1].x, run[i - 1].y, run[i].x, run[i].y));
+        for (const PlotLine& l : path.lines())
+            lines.append(QLine(l.from.x, l.from.y, l.to.x, l.to.y));
         p.drawLines(lines);
     }
 }

@@ -109,6 +109,29 @@ void parseRecording(const ByteLines& lines, int count, GraphSampleTable& t)
         }
     }
     t.lastText = QString::fromLatin1(lastSampleText);
+
+    t.blocks.assign(static_cast<size_t>(rows / GraphSampleTable::kBlockRows), GraphSampleTable::Block{});
+    for (size_t b = 0; b < t.blocks.size(); ++b) {
+        GraphSampleTable::Block& block = t.blocks[b];
+        const int first = static_cast<int>(b) * GraphSampleTable::kBlockRows;
+        const int last = first + GraphSampleTable::kBlockRows - 1;
+        if (first < t.firstRow || last > t.lastRow)
+            continue;
+        const std::vector<std::int32_t>* columns[5] = {&t.temperature, &t.humidity, &t.x, &t.y, &t.z};
+        bool clean = true;
+        int withHumidity = 0;
+        for (int k = first; k <= last && clean; ++k) {
+            clean = t.sample[k] && (k == first || (t.timeMs[k] >= t.timeMs[k - 1] && t.timeMs[k] - t.timeMs[k - 1] < kTraceGapMs));
+            withHumidity += t.humidity[k] != 0 ? 1 : 0;
+        }
+        block.clean = clean && (withHumidity == 0 || withHumidity == GraphSampleTable::kBlockRows);
+        block.humidity = withHumidity == GraphSampleTable::kBlockRows;
+        for (int c = 0; c < 5; ++c) {
+            const auto range = std::minmax_element(columns[c]->begin() + first, columns[c]->begin() + last + 1);
+            block.low[c] = *range.first;
+            block.high[c] = *range.second;
+        }
+    }
 }
 
 QByteArray GraphSampleTable::timeText(int row) const

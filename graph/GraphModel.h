@@ -44,6 +44,21 @@ struct GraphSampleTable {
     std::vector<int> nextSample = std::vector<int>(kMinRows, -1);
     std::vector<int> previousSample = std::vector<int>(kMinRows, -1);
 
+    // A summary of each run of kBlockRows rows (block b: rows b * kBlockRows
+    // onwards), so that a frame in which a whole block falls into one pixel
+    // column takes its lowest and highest values at once instead of row by
+    // row. Only a clean block is taken so: every row a sample, time never
+    // running back nor jumping by a trace-breaking gap inside it, and the
+    // humidity present in all its rows or in none.
+    static constexpr int kBlockRows = 16;
+    struct Block {
+        std::int32_t low[5];   // temperature, humidity, x, y, z
+        std::int32_t high[5];
+        bool clean = false;
+        bool humidity = false;  // every row has a humidity value
+    };
+    std::vector<Block> blocks;
+
     int firstRow = 3;      // first sample row
     int lastRow = 2;       // last parsed row; below firstRow when there is none
     int backStepCount = 0; // samples earlier than the sample before them
@@ -64,6 +79,9 @@ int nearestSample(const GraphSampleTable& table, std::int64_t timeMs);
 
 // The rows of the earliest and the latest sample time; {-1, -1} without samples.
 std::pair<int, int> sampleTimeExtremes(const GraphSampleTable& table);
+
+// A longer step between two samples breaks the traces.
+constexpr std::int64_t kTraceGapMs = 1800001;
 
 // Leading blanks, an optional sign, then digits; reading stops at the first
 // other character ("25.3" gives 25). No digits at all give 0.

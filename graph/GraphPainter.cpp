@@ -4,6 +4,8 @@
 
 #include <QFont>
 #include <QFontMetrics>
+#include <QHash>
+#include <QStaticText>
 #include <QPainter>
 #include <QLine>
 #include <QVector>
@@ -14,7 +16,6 @@ namespace zelt {
 
 namespace {
 
-constexpr int kGapMs = 1800001;  // a longer step between samples breaks the traces
 
 // The grid's labels and lines in the desktop's "grey text" colour: a mid
 // grey that reads well on the window's light background.
@@ -37,10 +38,23 @@ const QFont& graphFont()
     return font;
 }
 
+// A text whose top left is at (x, y). The graph writes the same few dozen
+// texts frame after frame (grid labels, legend, times): each is laid out
+// once and kept.
 void drawText(QPainter& p, int x, int y, const QColor& colour, const QString& s)
 {
+    static QHash<QString, QStaticText> laidOut;
+    auto it = laidOut.find(s);
+    if (it == laidOut.end()) {
+        if (laidOut.size() > 512)
+            laidOut.clear();
+        QStaticText text(s);
+        text.setTextFormat(Qt::PlainText);
+        text.setPerformanceHint(QStaticText::AggressiveCaching);
+        it = laidOut.insert(s, text);
+    }
     p.setPen(colour);
-    p.drawText(QRect(x, y, 400, 16), Qt::AlignLeft | Qt::AlignTop | Qt::TextDontClip, s);
+    p.drawStaticText(x, y, *it);
 }
 
 void drawLine(QPainter& p, const QColor& colour, int x1, int y1, int x2, int y2)
@@ -49,23 +63,33 @@ void drawLine(QPainter& p, const QColor& colour, int x1, int y1, int x2, int y2)
     p.drawLine(x1, y1, x2, y2);
 }
 
-void drawRuns(QPainter& p, const QColor& colour, TracePath& path)
-{
-    const auto& runs = path.runs();
-    if (runs.empty())
-        return;
-    p.setPen(colour);
-    // As separate lines in one call: a polyline's joins and ends are
-    // rasterised a little differently from the lines of its pieces.
-    static QVector<QLine> lines;
-    lines.clear();
-    for (const auto& run : runs) {
-        if (run.size() == 1)
-            lines.append(QLine(run[0].x, run[0].y, run[0].x, run[0].y));
-        for (size_t i = 1; i < run.size(); ++i)
-            lines.append(QLine(run[i - 1].x, run[i - 1].y, run[i].x, run[i].y));
+// The traces' buffers, kept from frame to frame so that a frame allocates
+// nothing. The painting runs on the user-interface thread only.
+struct TraceBuffers {
+    TracePath temperature{0, 0}, humidity{0, 0};
+    TracePath axes[3][2] = {{{0, 0}, {0, 0}}, {{0, 0}, {0, 0}}, {{0, 0}, {0, 0}}};
+    QVector<QLine> lines;
+
+    void reset(int left, int right)
+    {
+        for (TracePath* path : {&temperature, &humidity, &axes[0][0], &axes[0][1], &axes[1][0], &axes[1][1],
+                                &axes[2][0], &axes[2][1]}) {
+            path->clear();
+            path->setColumns(left, right);
+        }
     }
-    p.drawLines(lines);
+};
+
+void drawTrace(QPainter& p, const QColor& colour, TracePath& path, QVector<QLine>& buffer)
+{
+    const std::vector<PlotLine>& lines = path.lines();
+    if (lines.empty())
+        return;
+    buffer.resize(static_cast<qsizetype>(lines.size()));
+    for (size_t i = 0; i < lines.size(); ++i)
+        buffer[static_cast<qsizetype>(i)] = QLine(lines[i].from.x, lines[i].from.y, lines[i].to.x, lines[i].to.y);
+    p.setPen(colour);
+    p.drawLines(buffer.constData(), static_cast<int>(buffer.size()));
 }
 
 }  // namespace
@@ -217,9 +241,11 @@ GraphFrame paintGraph(QPainter& p, const GraphSampleTable& t, const GraphView& v
     else
         from = t.previousSample[P] >= 0 ? t.previousSample[P] : t.nextSample[P];
 
-    const int left = -16, right = W + 16;
-    TracePath temperature(left, right), humidity(left, right);
-    TracePath axes[3][2] = {{{left, right}, {left, right}}, {{left, right}, {left, right}}, {{left, right}, {left, right}}};
+    static TraceBuffers buffers;
+    buffers.reset(-16, W + 16);
+    TracePath& temperature = buffers.temperature;
+    TracePath& humidity = buffers.humidity;
+    auto& axes = buffers.axes;
     const bool shown[3] = {view.traceX, view.traceY, view.traceZ};
     const std::vector<std::int32_t>* values[3] = {&t.x, &t.y, &t.z};
 
@@ -228,11 +254,24 @@ GraphFrame paintGraph(QPainter& p, const GraphSampleTable& t, const GraphView& v
     // the centre (forward first), none that would run into another.
     std::vector<std::pair<std::int64_t, int>> forwardLabels, backwardLabels;  // offset, row
     const auto columnOf = [&](std::int64_t x) -> int { return x >= 0 && x <= W ? int(x) : -1; };
+    // Walking backward the last row met comes first: the later row wins.
+    const auto backwardLabel = [&backwardLabels](std::int64_t offset, int row) {
+        auto it = std::find_if(backwardLabels.begin(), backwardLabels.end(), [&](auto& l) { return l.first == offset; });
+        if (it == backwardLabels.end())
+            backwardLabels.emplace_back(offset, row);
+        else
+            it->second = row;
+    };
 
     int markerEnd = 0;
+    std::int64_t xNext = from >= 0 ? xOf(from) : 0;
+    const auto yOf = [centreY](std::int32_t v) { return centreY - 2LL * v; };
+    constexpr int kBlock = GraphSampleTable::kBlockRows;
+    const int blockCount = static_cast<int>(t.blocks.size());
     for (int k = from; k >= 0 && k < E;) {
         const int next = t.nextSample[k];
-        const std::int64_t xk = xOf(k);
+        const std::int64_t xk = xNext;
+
         if (const int c = columnOf(xk); c >= 0) {
             if (frame.columnFirst[c] < 0)
                 frame.columnFirst[c] = k;
@@ -244,21 +283,56 @@ GraphFrame paintGraph(QPainter& p, const GraphSampleTable& t, const GraphView& v
                 if (std::none_of(forwardLabels.begin(), forwardLabels.end(), [&](auto& l) { return l.first == offset; }))
                     forwardLabels.emplace_back(offset, k);
             } else if (k > B && offset != 0) {
-                // Walking backward the last row met first: the later one wins.
-                auto it = std::find_if(backwardLabels.begin(), backwardLabels.end(),
-                                       [&](auto& l) { return l.first == offset; });
-                if (it == backwardLabels.end())
-                    backwardLabels.emplace_back(offset, k);
-                else
-                    it->second = k;
+                backwardLabel(offset, k);
             }
         }
+        // A whole block after row k in row k's column: its pieces go up and
+        // down within the column, which its lowest and highest values draw
+        // as well as its rows do. Not across the centre row (the time
+        // labels of the two sides differ), nor where the steps average
+        // backwards (a step of no width would be a wide one then).
+        if (next == k + 1 && (k + 1) % kBlock == 0 && (k + 1) / kBlock < blockCount && k + kBlock < E && A >= 0 &&
+            (k >= P || k + kBlock < P)) {
+            const GraphSampleTable::Block& block = t.blocks[static_cast<size_t>((k + 1) / kBlock)];
+            const int last = k + kBlock;
+            if (block.clean && t.timeMs[k + 1] >= t.timeMs[k] && t.timeMs[k + 1] - t.timeMs[k] < kTraceGapMs &&
+                (t.humidity[k] != 0) == block.humidity && xk >= -16 && xk <= W + 16 && xOf(last) == xk) {
+                if (k >= P && view.markerOffset != 0 && markerEnd == 0 && xk > xm)
+                    markerEnd = k;
+                const std::int64_t offset = xk - centreX;
+                if (k < P && offset != 0 && offset % 80 == 0 && last > B)
+                    backwardLabel(offset, last);
+                if (xk >= 0 && xk <= W)
+                    frame.columnLast[static_cast<size_t>(xk)] = last;
+                const auto column = [&](TracePath& path, int c, std::int32_t from, std::int32_t to) {
+                    const std::int64_t low = yOf(block.high[c]), high = yOf(block.low[c]);
+                    path.piece(xk, yOf(from), xk, low);
+                    path.piece(xk, low, xk, high);
+                    path.piece(xk, high, xk, yOf(to));
+                };
+                column(temperature, 0, t.temperature[k], t.temperature[last]);
+                if (block.humidity)
+                    column(humidity, 1, t.humidity[k], t.humidity[last]);
+                else
+                    humidity.breakRun();
+                for (int a = 0; a < 3; ++a) {
+                    if (!shown[a])
+                        continue;
+                    column(axes[a][0], 2 + a, (*values[a])[k], (*values[a])[last]);
+                    axes[a][1].breakRun();
+                }
+                k = last;
+                continue;
+            }
+        }
+
         if (next < 0)
             break;
         const std::int64_t xn = xOf(next);
+        xNext = xn;
         if (k >= P && view.markerOffset != 0 && markerEnd == 0 && xn > xm)
             markerEnd = k;
-        if (std::abs(t.timeMs[next] - t.timeMs[k]) >= kGapMs) {
+        if (std::abs(t.timeMs[next] - t.timeMs[k]) >= kTraceGapMs) {
             temperature.breakRun();
             humidity.breakRun();
             for (auto& axis : axes) {
@@ -266,7 +340,6 @@ GraphFrame paintGraph(QPainter& p, const GraphSampleTable& t, const GraphView& v
                 axis[1].breakRun();
             }
         } else {
-            const auto yOf = [centreY](std::int32_t v) { return centreY - 2LL * v; };
             temperature.piece(xk, yOf(t.temperature[k]), xn, yOf(t.temperature[next]));
             // Humidity is drawn where the row nearer the centre has a value.
             if (t.humidity[k >= P ? k : next] != 0)
@@ -293,12 +366,12 @@ GraphFrame paintGraph(QPainter& p, const GraphSampleTable& t, const GraphView& v
     }
     frame.markerEnd = markerEnd;
 
-    drawRuns(p, kRed, temperature);
-    drawRuns(p, view.highlight, humidity);
+    drawTrace(p, kRed, temperature, buffers.lines);
+    drawTrace(p, view.highlight, humidity, buffers.lines);
     const QColor colours[3] = {kMagenta, kBlue, kGreen};
     for (int a = 0; a < 3; ++a) {
-        drawRuns(p, colours[a], axes[a][0]);
-        drawRuns(p, kGrey, axes[a][1]);
+        drawTrace(p, colours[a], axes[a][0], buffers.lines);
+        drawTrace(p, kGrey, axes[a][1], buffers.lines);
     }
 
     // The time labels, forward ones first.

@@ -19,12 +19,14 @@ int roundToInt(double v) { return static_cast<int>(std::lround(v)); }
 
 }  // namespace
 
-void TracePath::piece(std::int64_t x1, std::int64_t y1, std::int64_t x2, std::int64_t y2)
+void TracePath::startPiece(std::int64_t x1, std::int64_t y1, std::int64_t x2, std::int64_t y2)
 {
+    const auto inside = [this](std::int64_t x) { return x >= left_ && x <= right_; };
+    const auto clampY = [](std::int64_t y) { return static_cast<int>(std::clamp<std::int64_t>(y, -kMaxY, kMaxY)); };
     PlotPoint a{0, 0}, b{0, 0};
-    if (x1 >= left_ && x1 <= right_ && x2 >= left_ && x2 <= right_) {
-        a = {static_cast<int>(x1), static_cast<int>(std::clamp<std::int64_t>(y1, -1000000, 1000000))};
-        b = {static_cast<int>(x2), static_cast<int>(std::clamp<std::int64_t>(y2, -1000000, 1000000))};
+    if (inside(x1) && inside(x2)) {
+        a = {static_cast<int>(x1), clampY(y1)};
+        b = {static_cast<int>(x2), clampY(y2)};
     } else {
         if (std::max(x1, x2) < left_ || std::min(x1, x2) > right_) {
             breakRun();
@@ -32,8 +34,8 @@ void TracePath::piece(std::int64_t x1, std::int64_t y1, std::int64_t x2, std::in
         }
         // Cut at the edges, keeping the piece's direction.
         const auto cut = [&](std::int64_t x, std::int64_t y, std::int64_t ox, std::int64_t oy) {
-            if (x >= left_ && x <= right_)
-                return PlotPoint{static_cast<int>(x), static_cast<int>(std::clamp<std::int64_t>(y, -1000000, 1000000))};
+            if (inside(x))
+                return PlotPoint{static_cast<int>(x), clampY(y)};
             const std::int64_t edge = x < left_ ? left_ : right_;
             const double yAt = double(oy) + double(y - oy) * double(edge - ox) / double(x - ox);
             return PlotPoint{static_cast<int>(edge), roundToInt(std::clamp(yAt, -1e6, 1e6))};
@@ -43,73 +45,50 @@ void TracePath::piece(std::int64_t x1, std::int64_t y1, std::int64_t x2, std::in
     }
     if (!open_ || !(a == end_)) {
         breakRun();
-        runs_.emplace_back();
         open_ = true;
+        runStart_ = lines_.size();
         add(a);
     }
     add(b);
     end_ = b;
 }
 
-void TracePath::add(PlotPoint p)
+void TracePath::nextColumn(PlotPoint p)
 {
-    if (columnOpen_ && p.x == columnX_) {
-        last_ = p.y;
-        if (p.y < low_) {
-            low_ = p.y;
-            lowFirst_ = false;
-        }
-        if (p.y > high_) {
-            high_ = p.y;
-            lowFirst_ = true;
-        }
-        return;
+    if (columnOpen_) {
+        flushColumn();
+        // The piece from the column's last point to the next column.
+        lines_.push_back({{columnX_, last_}, p});
     }
-    flushColumn();
     columnOpen_ = true;
     columnX_ = p.x;
-    first_ = last_ = low_ = high_ = p.y;
-    lowFirst_ = true;
+    last_ = low_ = high_ = p.y;
 }
 
 void TracePath::flushColumn()
 {
-    if (!columnOpen_)
-        return;
-    columnOpen_ = false;
-    std::vector<PlotPoint>& run = runs_.back();
-    const auto put = [&run, this](int y) {
-        const PlotPoint p{columnX_, y};
-        if (run.empty() || !(run.back() == p))
-            run.push_back(p);
-    };
-    // lowFirst_ tells which extreme was reached last; the other comes first.
-    put(first_);
-    if (lowFirst_) {
-        put(low_);
-        put(high_);
-    } else {
-        put(high_);
-        put(low_);
-    }
-    put(last_);
+    if (columnOpen_ && low_ < high_)
+        lines_.push_back({{columnX_, low_}, {columnX_, high_}});
 }
 
-void TracePath::breakRun()
+void TracePath::endRun()
 {
     flushColumn();
+    if (lines_.size() == runStart_ && columnOpen_)
+        lines_.push_back({{columnX_, last_}, {columnX_, last_}});  // a piece of no length: its dot
+    columnOpen_ = false;
     open_ = false;
 }
 
-const std::vector<std::vector<PlotPoint>>& TracePath::runs()
+const std::vector<PlotLine>& TracePath::lines()
 {
     breakRun();
-    return runs_;
+    return lines_;
 }
 
 void TracePath::clear()
 {
-    runs_.clear();
+    lines_.clear();
     open_ = false;
     columnOpen_ = false;
 }

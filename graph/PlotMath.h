@@ -43,43 +43,84 @@ struct PlotPoint {
     friend bool operator==(PlotPoint a, PlotPoint b) { return a.x == b.x && a.y == b.y; }
 };
 
-// The line pieces of one trace in one colour, reduced to the points a
-// polyline needs: where several points fall in one pixel column, only the
-// first, the lowest, the highest and the last are kept. Drawn as 1-pixel
-// lines, the result covers exactly the pixels the pieces themselves cover
-// (inside a column the pieces join into one vertical stretch from the
-// lowest to the highest point; across columns the pieces are kept), so a
-// peak is never lost however many samples share a column, and a trace with
-// one sample per column is drawn as before.
+struct PlotLine {
+    PlotPoint from;
+    PlotPoint to;
+};
+
+// The line pieces of one trace in one colour, reduced to the lines a
+// painter needs: where several points fall in one pixel column, one
+// vertical line from the lowest to the highest of them, and the piece from
+// the last point of a column to the first of the next. Drawn as 1-pixel
+// lines these cover exactly the pixels the pieces themselves cover (inside
+// a column the pieces join into one vertical stretch; across columns the
+// pieces are kept), so a peak is never lost however many samples share a
+// column, and the picture is the pieces' picture, with at most two lines a
+// column.
 //
 // Pieces are cut to the columns left .. right, so that far-away points (a
 // fine time base over a long recording) stay within what a painter draws.
 // A piece that does not start where the previous one ended starts a new
-// polyline.
+// run. The buffers keep their memory over clear(), so a frame after the
+// first allocates nothing.
 class TracePath {
 public:
     TracePath(int left, int right) : left_(left), right_(right) {}
-    void piece(std::int64_t x1, std::int64_t y1, std::int64_t x2, std::int64_t y2);
-    // Ends the current polyline; the next piece starts a new one.
-    void breakRun();
-    // The polylines, each at least two points, or one point drawn as a dot
-    // when a piece has no length.
-    const std::vector<std::vector<PlotPoint>>& runs();
+    void piece(std::int64_t x1, std::int64_t y1, std::int64_t x2, std::int64_t y2)
+    {
+        // The common case inline: the piece goes on from where the last one
+        // ended, and stays inside.
+        if (open_ && x1 == end_.x && y1 == end_.y && x2 >= left_ && x2 <= right_ && y2 >= -kMaxY && y2 <= kMaxY) {
+            // From a local, not from end_: reading back the two halves just
+            // stored as one word stalls the processor.
+            const PlotPoint p{static_cast<int>(x2), static_cast<int>(y2)};
+            end_ = p;
+            add(p);
+            return;
+        }
+        startPiece(x1, y1, x2, y2);
+    }
+    // Ends the current run; the next piece starts a new one.
+    void breakRun()
+    {
+        if (open_)
+            endRun();
+    }
+    // The lines to draw (a run of one point gives a line of no length).
+    const std::vector<PlotLine>& lines();
     void clear();
+    void setColumns(int left, int right)
+    {
+        left_ = left;
+        right_ = right;
+    }
 
 private:
-    void add(PlotPoint p);
+    static constexpr std::int64_t kMaxY = 1000000;
+    void startPiece(std::int64_t x1, std::int64_t y1, std::int64_t x2, std::int64_t y2);
+    void add(PlotPoint p)
+    {
+        if (columnOpen_ && p.x == columnX_) {
+            last_ = p.y;
+            low_ = p.y < low_ ? p.y : low_;
+            high_ = p.y > high_ ? p.y : high_;
+            return;
+        }
+        nextColumn(p);
+    }
+    void nextColumn(PlotPoint p);
+    void endRun();
     void flushColumn();
 
     int left_;
     int right_;
-    std::vector<std::vector<PlotPoint>> runs_;
-    bool open_ = false;       // a run is being built
-    PlotPoint end_{0, 0};     // where the run's last piece ended
-    bool columnOpen_ = false;  // the column below holds points not yet written
+    std::vector<PlotLine> lines_;
+    bool open_ = false;        // a run is being built
+    PlotPoint end_{0, 0};      // where the run's last piece ended
+    std::size_t runStart_ = 0; // lines_ size when the run began
+    bool columnOpen_ = false;  // the column below holds points
     int columnX_ = 0;
-    int first_ = 0, last_ = 0, low_ = 0, high_ = 0;
-    bool lowFirst_ = true;  // the lowest y came before the highest
+    int last_ = 0, low_ = 0, high_ = 0;
 };
 
 // The time axis zoom, as tenths of a millisecond per pixel. A time scale of
