@@ -123,6 +123,8 @@ void parseRecording(const ByteLines& lines, int count, GraphSampleTable& t)
         for (int k = first; k <= last && clean; ++k) {
             clean = t.sample[k] && (k == first || (t.timeMs[k] >= t.timeMs[k - 1] && t.timeMs[k] - t.timeMs[k - 1] < kTraceGapMs));
             withHumidity += t.humidity[k] != 0 ? 1 : 0;
+            if (k > first)
+                block.longestStepMs = std::max(block.longestStepMs, t.timeMs[k] - t.timeMs[k - 1]);
         }
         block.clean = clean && (withHumidity == 0 || withHumidity == GraphSampleTable::kBlockRows);
         block.humidity = withHumidity == GraphSampleTable::kBlockRows;

@@ -55,7 +55,8 @@ struct GraphSampleTable {
         std::int32_t low[5];   // temperature, humidity, x, y, z
         std::int32_t high[5];
         bool clean = false;
-        bool humidity = false;  // every row has a humidity value
+        bool humidity = false;          // every row has a humidity value
+        std::int64_t longestStepMs = 0;  // between its rows
     };
     std::vector<Block> blocks;
 

@@ -198,14 +198,22 @@ GraphFrame paintGraph(QPainter& p, const GraphSampleTable& t, const GraphView& v
     const std::int64_t base = t.timeMs[P];
     const auto xOf = [&](int k) { return pixels(t.timeMs[k] - base) + centreX; };
 
-    // The average step between the ten samples from the centre on.
+    // The average step between the ten samples from the centre on. A step
+    // longer than twice that is drawn grey. It is compared in time, not in
+    // whole pixels: zoomed out, where samples lie less than a pixel apart,
+    // the average in pixels is 0 and every step into the next column would
+    // count as a long one, greying whole traces of a regular recording.
     int steps = 0;
-    std::int64_t stepSum = 0;
+    std::int64_t stepSumMs = 0;
     for (int k = t.isSample(P) ? P : t.nextSample[P]; k >= 0 && steps < 10 && t.nextSample[k] >= 0; ++steps) {
-        stepSum += xOf(t.nextSample[k]) - xOf(k);
+        stepSumMs += t.timeMs[t.nextSample[k]] - t.timeMs[k];
         k = t.nextSample[k];
     }
-    const std::int64_t A = steps > 0 ? stepSum / steps : 0;
+    // Without a step to average (the last sample) every step is a long one,
+    // as an average of 0 makes it.
+    const auto isWide = [&](std::int64_t dtMs, std::int64_t dx) {
+        return steps > 0 ? dtMs * steps > 2 * stepSumMs : dx > 0;
+    };
 
     // Forward pass: the rows from the centre to the first one right of the
     // window (or the end of the lines).
@@ -289,13 +297,14 @@ GraphFrame paintGraph(QPainter& p, const GraphSampleTable& t, const GraphView& v
         // A whole block after row k in row k's column: its pieces go up and
         // down within the column, which its lowest and highest values draw
         // as well as its rows do. Not across the centre row (the time
-        // labels of the two sides differ), nor where the steps average
-        // backwards (a step of no width would be a wide one then).
-        if (next == k + 1 && (k + 1) % kBlock == 0 && (k + 1) / kBlock < blockCount && k + kBlock < E && A >= 0 &&
+        // labels of the two sides differ), nor where one of its steps is a
+        // long one (drawn grey).
+        if (next == k + 1 && (k + 1) % kBlock == 0 && (k + 1) / kBlock < blockCount && k + kBlock < E &&
             (k >= P || k + kBlock < P)) {
             const GraphSampleTable::Block& block = t.blocks[static_cast<size_t>((k + 1) / kBlock)];
             const int last = k + kBlock;
-            if (block.clean && t.timeMs[k + 1] >= t.timeMs[k] && t.timeMs[k + 1] - t.timeMs[k] < kTraceGapMs &&
+            const std::int64_t firstStep = t.timeMs[k + 1] - t.timeMs[k];
+            if (block.clean && firstStep >= 0 && firstStep < kTraceGapMs && !isWide(std::max(firstStep, block.longestStepMs), 0) &&
                 (t.humidity[k] != 0) == block.humidity && xk >= -16 && xk <= W + 16 && xOf(last) == xk) {
                 if (k >= P && view.markerOffset != 0 && markerEnd == 0 && xk > xm)
                     markerEnd = k;
@@ -346,7 +355,7 @@ GraphFrame paintGraph(QPainter& p, const GraphSampleTable& t, const GraphView& v
                 humidity.piece(xk, yOf(t.humidity[k]), xn, yOf(t.humidity[next]));
             else
                 humidity.breakRun();
-            const int wide = xn - xk > 2 * A ? 1 : 0;
+            const int wide = isWide(t.timeMs[next] - t.timeMs[k], xn - xk) ? 1 : 0;
             for (int a = 0; a < 3; ++a) {
                 if (!shown[a])
                     continue;

@@ -887,3 +887,294 @@ TEST(GraphOnDisplay, StatisticsWindowStaysOnTheScreen)
         ASSERT_FALSE(t.s->isVisible());
     }
 }
+
+// ---- Exploring a recording: zoom, scroll, readout, unit, interval
+// analysis and the picture as a file.
+
+#include "graph/AnalysisPanel.h"
+
+#include <QFile>
+#include <QHeaderView>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QWheelEvent>
+#include <cmath>
+
+namespace {
+
+// The text Label4 shows for sample i of recording(): one a second from 09:00:00.
+QString sampleTime(int i)
+{
+    return QStringLiteral("06/24 09:%1:%2.000").arg(i / 60 % 60, 2, 10, QLatin1Char('0')).arg(i % 60, 2, 10, QLatin1Char('0'));
+}
+
+// A 5 ms capture of a sine on X (amplitude in counts, at @1G=100), Y and Z
+// still.
+std::vector<QByteArray> sineCapture(int samples, double hz, int amplitude)
+{
+    std::vector<QByteArray> lines{"Start Year=2024 @1G=100", "date time,x(G),y(G),z(G),temperature(C)", "OK"};
+    for (int i = 0; i < samples; ++i) {
+        const int ms = 5 * i;
+        const int x = static_cast<int>(std::lround(amplitude * std::sin(2 * M_PI * hz * ms / 1000.0)));
+        lines.push_back(QStringLiteral("2024/06/24 09:00:%1.%2,%3, 10, 100, 20.0")
+                            .arg(ms / 1000, 2, 10, QLatin1Char('0'))
+                            .arg(ms % 1000, 3, 10, QLatin1Char('0'))
+                            .arg(x, 3)
+                            .toLatin1());
+    }
+    lines.insert(lines.end(), {"", "end", ""});
+    return lines;
+}
+
+void wheel(QWidget* w, QPoint at, int notches)
+{
+    QWheelEvent event(QPointF(at), QPointF(w->mapToGlobal(at)), QPoint(), QPoint(0, 120 * notches), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(w, &event);
+}
+
+// Where a user can reach it: shown, enabled, inside the window as it opens.
+void expectReachable(QWidget* control, QWidget* window)
+{
+    EXPECT_TRUE(control->isVisible() && control->isEnabled()) << control->objectName().toStdString();
+    EXPECT_TRUE(QRect(QPoint(0, 0), window->size()).contains(control->geometry())) << control->objectName().toStdString();
+}
+
+QByteArray readFile(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+}  // namespace
+
+TEST(GraphExplore, WheelZoomsAroundTheMouseAndDragScrolls)
+{
+    GraphTool t;
+    t.open(recording(600));
+    t.render();
+    const int cx = t.feature->centreX;
+    const int centre = t.g->ScrollBar1->value() - 3;  // the sample on the centre line
+    ASSERT_EQ(t.g->Label4->text(), sampleTime(centre));
+    // 0.3 s a pixel at first: 120 pixels right of the centre lie 36 s later.
+    // One notch in (0.24 s a pixel) keeps that time under the mouse, so the
+    // centre moves 36 - 28.8 s on: 7 samples.
+    wheel(t.g, QPoint(cx + 120, 300), 1);
+    EXPECT_EQ(t.g->Label4->text(), sampleTime(centre + 7));
+    EXPECT_EQ(t.g->Edit8->text(), QStringLiteral("24"));  // 240 ms a pixel: 24 with the factor 1 / 10
+    EXPECT_EQ(t.g->ComboBox1->currentText(), QStringLiteral(" "));
+    // Out again by a notch, around the centre line: the scale is back.
+    wheel(t.g, QPoint(cx, 300), -1);
+    EXPECT_EQ(t.g->Edit8->text(), QStringLiteral("30"));
+    EXPECT_EQ(t.g->Label4->text(), sampleTime(centre + 7));
+
+    // Dragging 100 pixels left brings 30 s later to the centre line, and
+    // marks no interval.
+    QTest::mousePress(t.g, Qt::LeftButton, {}, QPoint(cx, 300));
+    QTest::mouseMove(t.g, QPoint(cx - 50, 300));
+    QTest::mouseMove(t.g, QPoint(cx - 100, 300));
+    QTest::mouseRelease(t.g, Qt::LeftButton, {}, QPoint(cx - 100, 300));
+    EXPECT_EQ(t.g->Label4->text(), sampleTime(centre + 37));
+    EXPECT_EQ(t.feature->markerOffset, 0);
+    EXPECT_FALSE(t.s->isVisible());
+
+    // The time-base list still sets its scale.
+    pick(t.g->ComboBox1, QStringLiteral("秒"));
+    EXPECT_EQ(t.g->Edit8->text(), QStringLiteral("250"));
+    EXPECT_EQ(t.feature->scaleNumerator, 100);
+}
+
+TEST(GraphExplore, KeysZoomAndScroll)
+{
+    GraphTool t;
+    t.open(recording(600));
+    t.g->show();
+    QApplication::setActiveWindow(t.g);
+    QTest::mouseClick(t.g, Qt::LeftButton, {}, QPoint(100, 300));  // the graph takes the keys
+    ASSERT_TRUE(waitFor([&] { return t.g->hasFocus(); }));
+    const int centre = t.g->ScrollBar1->value() - 3;
+    QTest::keyClick(t.g, Qt::Key_Plus);
+    EXPECT_EQ(t.g->Edit8->text(), QStringLiteral("24"));
+    QTest::keyClick(t.g, Qt::Key_Minus);
+    EXPECT_EQ(t.g->Edit8->text(), QStringLiteral("30"));
+    QTest::keyClick(t.g, Qt::Key_Right);  // one division: 12 s
+    EXPECT_EQ(t.g->Label4->text(), sampleTime(centre + 12));
+    QTest::keyClick(t.g, Qt::Key_Left);
+    EXPECT_EQ(t.g->Label4->text(), sampleTime(centre));
+    QTest::keyClick(t.g, Qt::Key_End);
+    EXPECT_EQ(t.g->Label4->text(), sampleTime(599));
+    QTest::keyClick(t.g, Qt::Key_Home);
+    EXPECT_EQ(t.g->Label4->text(), sampleTime(0));
+}
+
+TEST(GraphExplore, FitAllShowsTheWholeFullRecording)
+{
+    GraphTool t;
+    t.openThroughMainWindow(fullDownload());
+    for (QWidget* control : std::initializer_list<QWidget*>{t.g->FitButton, t.g->UnitBox, t.g->PngButton,
+                                                            t.g->SvgButton, t.g->PdfButton})
+        expectReachable(control, t.g);
+    QTest::mouseClick(t.g->FitButton, Qt::LeftButton);
+    const QImage image = t.render();
+    // Every line drawn, the first sample near the axis and the last near
+    // the right edge: 50 days in 770 pixels.
+    EXPECT_EQ(t.g->windowTitle(), QStringLiteral("start= 3end=72025"));
+    EXPECT_TRUE(columnHas(image, 31, 230, 240, kMagenta) || columnHas(image, 32, 230, 240, kMagenta));
+    bool right = false;
+    for (int x = 780; x < 800; ++x)
+        right = right || columnHas(image, x, 230, 240, kMagenta);
+    EXPECT_TRUE(right);
+    EXPECT_FALSE(columnHas(image, 29 - 2, 230, 240, kMagenta));
+}
+
+TEST(GraphExplore, ReadoutFollowsTheMouseInTheChosenUnit)
+{
+    GraphTool t;
+    t.open(recording(100, true));
+    t.g->show();
+    t.render();
+    const int cx = t.feature->centreX;
+    const int centre = t.g->ScrollBar1->value() - 3;
+    QTest::mouseMove(t.g, QPoint(cx + 40, 300));  // 12 s on
+    ASSERT_TRUE(waitFor([&] { return t.g->Readout->isVisible(); }));
+    const QString at12 = t.g->Readout->text();
+    EXPECT_TRUE(at12.startsWith(sampleTime(centre + 12))) << at12.toStdString();
+    const int y = -(10 + (centre + 12) % 5);
+    EXPECT_TRUE(at12.contains(QStringLiteral("X 2.00G  Y %1G  Z 4.00G").arg(y / 10.0, 0, 'f', 2)))
+        << at12.toStdString();
+    EXPECT_TRUE(at12.contains(QString::fromUtf8("10.4℃  30%RH"))) << at12.toStdString();
+    QTest::mouseMove(t.g, QPoint(cx - 40, 300));
+    EXPECT_TRUE(t.g->Readout->text().startsWith(sampleTime(centre - 12))) << t.g->Readout->text().toStdString();
+
+    // A click pins it: the mouse moves on, the readout stays; Escape lets go.
+    QTest::mouseClick(t.g, Qt::LeftButton, {}, QPoint(cx + 40, 300));
+    EXPECT_TRUE(t.g->Readout->text().startsWith(QString::fromUtf8("固定 ") + sampleTime(centre + 12)));
+    QTest::mouseMove(t.g, QPoint(cx - 80, 300));
+    EXPECT_TRUE(t.g->Readout->text().contains(sampleTime(centre + 12)));
+    QTest::keyClick(t.g, Qt::Key_Escape);
+    EXPECT_FALSE(t.g->Readout->isVisible());
+
+    // m/s², and the choice is remembered for the next run.
+    QTest::mouseMove(t.g, QPoint(cx + 40, 300));
+    pick(t.g->UnitBox, QString::fromUtf8("m/s²"));
+    QTest::mouseMove(t.g, QPoint(cx + 41, 300));
+    EXPECT_TRUE(t.g->Readout->text().contains(QString::fromUtf8("X 19.61m/s²"))) << t.g->Readout->text().toStdString();
+    EXPECT_EQ(t.preferences.values[QStringLiteral("graph/unit")], QStringLiteral("m/s2"));
+    EXPECT_EQ(valueLabel(-100, 10, ValueUnit::MetresPerSecond2), QString::fromUtf8("98.1m/s²"));
+
+    zelt::test::AppFixture next;
+    next.preferences.values[QStringLiteral("graph/unit")] = QStringLiteral("m/s2");
+    next.start();
+    EXPECT_EQ(next.app->form2().UnitBox->currentText(), QString::fromUtf8("m/s²"));
+}
+
+TEST(GraphExplore, SelectingAnIntervalShowsItsAnalysisAndSpectrum)
+{
+    GraphTool t;
+    // 10 s of a 10 Hz sine of 0.5 G at 5 ms.
+    t.open(sineCapture(2000, 10.0, 50));
+    t.g->show();
+    QTest::mouseClick(t.g->FitButton, Qt::LeftButton);
+    t.render();
+    // Shift and drag over the whole recording.
+    QTest::mousePress(t.g, Qt::LeftButton, Qt::ShiftModifier, QPoint(20, 300));
+    QTest::mouseMove(t.g, QPoint(400, 300));
+    QTest::mouseRelease(t.g, Qt::LeftButton, Qt::ShiftModifier, QPoint(799, 300));
+    AnalysisPanel& panel = t.feature->analysisPanel();
+    ASSERT_TRUE(waitFor([&] { return panel.isVisible(); }));
+    EXPECT_EQ(t.feature->selectionFirst(), 3);
+    EXPECT_EQ(t.feature->selectionLast(), 2002);
+    EXPECT_TRUE(panel.Summary->text().contains(QString::fromUtf8("(2000 サンプル)"))) << panel.Summary->text().toStdString();
+    EXPECT_TRUE(panel.Summary->text().contains(QString::fromUtf8("サンプリング間隔: 5.0 ms")));
+    const auto cell = [&](int row, int column) { return panel.Table->item(row, column)->text(); };
+    // RMS of a sine: A / √2 (the samples' rounding to whole counts moves it
+    // by less than a thousandth); peak-to-peak 2A; the spectrum's peak at 10 Hz.
+    EXPECT_EQ(cell(0, 0), QStringLiteral("0.500 G"));
+    EXPECT_NEAR(cell(3, 0).section(QLatin1Char(' '), 0, 0).toDouble(), 0.5 / std::sqrt(2.0), 0.001) << cell(3, 0).toStdString();
+    EXPECT_EQ(cell(5, 0), QStringLiteral("1.000 G"));
+    EXPECT_EQ(cell(7, 0), QStringLiteral("10.00 Hz"));
+    // Y holds still: its RMS is its mean, and it has no dominant frequency.
+    EXPECT_EQ(cell(2, 1), QStringLiteral("0.100 G"));
+    EXPECT_EQ(cell(3, 1), QStringLiteral("0.100 G"));
+    EXPECT_EQ(cell(7, 1), QStringLiteral("-"));
+    EXPECT_TRUE(panel.Spectrum->note().isEmpty());
+    // The peak of the acceleration vector: √(0.5² + 0.1² + 1²).
+    EXPECT_TRUE(panel.Summary->text().contains(QString::fromUtf8("合成加速度の最大: 1.122 G")))
+        << panel.Summary->text().toStdString();
+
+    // The interval's lines as a recording file of their own.
+    QTemporaryDir dir;
+    const QString path = dir.path() + QStringLiteral("/interval");
+    t.dialogs.files.push_back(path);
+    QTest::mouseClick(panel.SaveCsvButton, Qt::LeftButton);
+    const QByteArray bytes = readFile(path + QStringLiteral(".csv"));
+    const QList<QByteArray> lines = bytes.split('\n');
+    ASSERT_EQ(lines.size(), 3 + 2000 + 3 + 1);  // the last line end leaves an empty piece
+    EXPECT_TRUE(bytes.endsWith("\r\n"));
+    EXPECT_EQ(lines[0], QByteArray("Start Year=2024 @1G=100\r"));
+    EXPECT_EQ(lines[3], sineCapture(1, 10, 50)[3] + '\r');
+    EXPECT_TRUE(lines[2003].startsWith("//Interval 06/24 09:00:00.000 - 06/24 09:00:09.995 (lines 4-2003) //"));
+    EXPECT_EQ(bytes.count("\r\n"), bytes.count('\n'));
+}
+
+TEST(GraphExplore, IrregularSamplingHasNoSpectrum)
+{
+    GraphTool t;
+    auto lines = recording(100);
+    lines[50] = "2024/06/24 09:01:10.000, 20,-10, 40, 10.4";  // one step of 24 s among 1 s steps
+    t.open(lines);
+    t.g->show();
+    t.render();
+    QTest::mousePress(t.g, Qt::RightButton, {}, QPoint(100, 300));
+    QTest::mouseMove(t.g, QPoint(700, 300));
+    QTest::mouseRelease(t.g, Qt::RightButton, {}, QPoint(700, 300));
+    AnalysisPanel& panel = t.feature->analysisPanel();
+    ASSERT_TRUE(waitFor([&] { return panel.isVisible(); }));
+    EXPECT_FALSE(panel.Spectrum->note().isEmpty());
+    EXPECT_TRUE(panel.Summary->text().contains(QString::fromUtf8("一定ではありません")));
+    EXPECT_EQ(panel.Table->item(7, 0)->text(), QStringLiteral("-"));
+    EXPECT_EQ(panel.Table->item(0, 0)->text(), QStringLiteral("2.000 G"));
+}
+
+TEST(GraphExplore, ExportsShowTheWindowsPicture)
+{
+    GraphTool t;
+    t.open(recording(100));
+    t.g->show();
+    const QImage window = t.render();
+    const int cx = t.feature->centreX;
+    QTemporaryDir dir;
+
+    t.dialogs.files.push_back(dir.path() + QStringLiteral("/graph"));
+    QTest::mouseClick(t.g->PngButton, Qt::LeftButton);
+    ASSERT_TRUE(t.dialogs.messages.isEmpty()) << t.dialogs.messages.join('\n').toStdString();
+    const QImage png(dir.path() + QStringLiteral("/graph.png"));
+    ASSERT_EQ(png.size(), QSize(800, 550));
+    // The traces and grid where the window has them, and the labels' texts.
+    for (const QPoint at : {QPoint(cx + 20, 235), QPoint(cx + 20, 195), QPoint(cx + 20, 255), QPoint(300, 275), QPoint(28, 500)})
+        EXPECT_EQ(png.pixelColor(at), window.pixelColor(at)) << at.x() << "," << at.y();
+    int ink = 0;
+    for (int x = 130; x < 280; ++x)
+        for (int y = 22; y < 36; ++y)
+            ink += qGray(png.pixel(x, y)) < 128 ? 1 : 0;
+    EXPECT_GT(ink, 20);  // Label2's first sample time
+
+    t.dialogs.files.push_back(dir.path() + QStringLiteral("/graph.svg"));
+    QTest::mouseClick(t.g->SvgButton, Qt::LeftButton);
+    const QByteArray svg = readFile(dir.path() + QStringLiteral("/graph.svg"));
+    EXPECT_TRUE(svg.contains("<svg")) << svg.left(200).toStdString();
+    EXPECT_TRUE(svg.contains("#ff00ff"));  // the X trace
+    EXPECT_TRUE(svg.contains("06/24 09:00:00"));  // a label's text
+
+    t.dialogs.files.push_back(dir.path() + QStringLiteral("/graph.pdf"));
+    QTest::mouseClick(t.g->PdfButton, Qt::LeftButton);
+    const QByteArray pdf = readFile(dir.path() + QStringLiteral("/graph.pdf"));
+    EXPECT_TRUE(pdf.startsWith("%PDF-"));
+    EXPECT_TRUE(pdf.contains("/MediaBox [0 0 600.000000 413.000000]")) << "one page of the window's size in points";
+
+    // A folder that cannot be written to says so and leaves nothing behind.
+    t.dialogs.files.push_back(dir.path() + QStringLiteral("/no/such/folder/graph.png"));
+    QTest::mouseClick(t.g->PngButton, Qt::LeftButton);
+    ASSERT_EQ(t.dialogs.messages.size(), 1);
+    EXPECT_TRUE(t.dialogs.messages[0].contains(QStringLiteral("no/such/folder"))) << t.dialogs.messages[0].toStdString();
+}
