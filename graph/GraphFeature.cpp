@@ -678,12 +678,16 @@ void GraphFeature::updateAnalysis()
     const IntervalAnalysis analysis = analyseInterval(table, selectionFirst_, selectionLast_, f1_.countsPerG);
     panel_->showAnalysis(analysis, table, unit_);
     if (!panel_->isVisible()) {
-        // Beside the graph window, on its screen.
-        QPoint at(f_.frameGeometry().right() + 8, f_.y());
+        // Beside the graph window, right of it or else left of it, so that
+        // it covers none of the graph's controls; on its screen.
+        const QRect graph = f_.frameGeometry();
+        QPoint at(graph.right() + 8, f_.y());
         if (const QScreen* on = f_.screen()) {
             const QRect area = on->availableGeometry();
-            if (at.x() + panel_->width() > area.right())
-                at.setX(std::max(area.left(), area.right() + 1 - panel_->width()));
+            if (at.x() + panel_->width() > area.right() + 1)
+                at.setX(graph.left() - 8 - panel_->width() >= area.left()
+                            ? graph.left() - 8 - panel_->width()
+                            : std::max(area.left(), area.right() + 1 - panel_->width()));
             at.setY(std::clamp(at.y(), area.top(), std::max(area.top(), area.bottom() + 1 - panel_->height())));
         }
         panel_->move(at);
