@@ -10,6 +10,8 @@
 #include <algorithm>
 
 #ifdef Q_OS_WIN
+#include "platform/win/ComDeviceName.h"
+
 #include <QSerialPortInfo>
 #endif
 
@@ -95,7 +97,7 @@ QString deviceForComNumber(int comNumber)
     if (comNumber <= 0 || comNumber > kMaxComNumber)
         return {};
 #ifdef Q_OS_WIN
-    return QStringLiteral("\\\\.\\COM%1").arg(comNumber);
+    return QString::fromStdU16String(win::comDeviceName(comNumber));
 #else
     const std::map<int, std::string> registered = registeredPorts();
     if (auto it = registered.find(comNumber); it != registered.end())

@@ -1,5 +1,31 @@
 #include "platform/Cp932.h"
 
+#ifdef _WIN32
+
+#include "platform/win/CodePage932.h"
+
+namespace zelt {
+
+// Windows converts with its own code page 932 (platform/win/CodePage932.h).
+// Where glibc maps a character one way onto a CP932 neighbour (WAVE DASH to
+// FULLWIDTH TILDE, YEN SIGN to the backslash, ...), Windows has no such
+// character and writes '?'.
+
+QByteArray toCp932(const QString& text)
+{
+    const std::string bytes = win::toCodePage932(text.toStdU16String());
+    return QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size()));
+}
+
+QString fromCp932(const QByteArray& bytes)
+{
+    return QString::fromStdU16String(win::fromCodePage932(bytes.toStdString()));
+}
+
+}  // namespace zelt
+
+#else
+
 #include <cerrno>
 #include <iconv.h>
 #include <mutex>
@@ -110,3 +136,5 @@ QString fromCp932(const QByteArray& bytes)
 }
 
 }  // namespace zelt
+
+#endif

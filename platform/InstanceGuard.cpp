@@ -1,7 +1,7 @@
 #include "platform/InstanceGuard.h"
 
 #ifdef _WIN32
-#include <windows.h>
+#include "platform/win/NamedMutexGuard.h"
 #else
 #include <cstdlib>
 #include <fcntl.h>
@@ -13,19 +13,12 @@ namespace zelt {
 
 #ifdef _WIN32
 InstanceGuard::InstanceGuard(const QString& name)
+    : mutex_(std::make_unique<win::NamedMutexGuard>(name.toStdU16String()))
 {
-    handle_ = CreateMutexA(nullptr, TRUE, name.toLocal8Bit().constData());
-    acquired_ = handle_ != nullptr && GetLastError() == 0;
+    acquired_ = mutex_->acquired();
 }
 
-InstanceGuard::~InstanceGuard()
-{
-    if (handle_) {
-        if (acquired_)
-            ReleaseMutex(static_cast<HANDLE>(handle_));
-        CloseHandle(static_cast<HANDLE>(handle_));
-    }
-}
+InstanceGuard::~InstanceGuard() = default;
 #else
 InstanceGuard::InstanceGuard(const QString& name)
 {

@@ -2,10 +2,18 @@
 // The single-instance guard: a system-wide named lock held for the life of
 // the process. On Linux it is an advisory lock on a file in the user's
 // runtime directory, which the kernel releases when the process ends in any
-// way (even when killed), so a crash never locks the user out.
+// way (even when killed), so a crash never locks the user out. On Windows it
+// is a named mutex (platform/win/NamedMutexGuard.h), which the system frees
+// the same way.
 #include <QString>
 
+#include <memory>
+
 namespace zelt {
+
+namespace win {
+class NamedMutexGuard;
+}
 
 class InstanceGuard {
 public:
@@ -21,7 +29,7 @@ public:
 private:
     bool acquired_ = false;
 #ifdef _WIN32
-    void* handle_ = nullptr;
+    std::unique_ptr<win::NamedMutexGuard> mutex_;
 #else
     int fd_ = -1;
 #endif

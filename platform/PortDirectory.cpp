@@ -1,5 +1,36 @@
 #include "platform/PortDirectory.h"
 
+#ifdef _WIN32
+
+namespace zelt {
+
+// Registrations stand for devices that have no COM number of their own, the
+// simulated logger's pseudo-terminals; Windows has neither (its ports all
+// carry their COM names), so none is ever made or found there.
+
+std::string portDirectory()
+{
+    return {};
+}
+
+bool registerPort(int, const std::string&, std::string* error)
+{
+    if (error)
+        *error = "COM port registrations exist on Linux only";
+    return false;
+}
+
+void unregisterPort(int) {}
+
+std::map<int, std::string> registeredPorts()
+{
+    return {};
+}
+
+}  // namespace zelt
+
+#else
+
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -101,3 +132,5 @@ std::map<int, std::string> registeredPorts()
 }
 
 }  // namespace zelt
+
+#endif

@@ -5,7 +5,8 @@
 // number from a fixed rule (see ComPortNames.h); a device that has no such
 // rule (the simulated logger's pseudo-terminal) is registered here instead:
 // a symbolic link named "COM<n>" in the port directory pointing to the device.
-// Plain C++ so that the simulator can register itself without Qt.
+// Plain C++ so that the simulator can register itself without Qt. On Windows
+// nothing is ever registered: its ports all carry their COM names.
 #include <map>
 #include <string>
 

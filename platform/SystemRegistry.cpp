@@ -1,5 +1,7 @@
 #include "platform/SystemRegistry.h"
 
+#include "shell/search/PortSearchRules.h"
+
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QHeaderView>
@@ -8,19 +10,17 @@
 #include <QVBoxLayout>
 
 #ifdef _WIN32
-#include <QDesktopServices>
-#include <QUrl>
-#include <windows.h>
+#include "platform/win/DeviceManager.h"
+#include "platform/win/WindowsRegistry.h"
 #endif
 
 namespace zelt {
 
+#ifndef _WIN32
 namespace {
-const QString kSerialComm = QStringLiteral("HARDWARE\\DEVICEMAP\\SERIALCOMM");
-const QString kLoggerAdapter =
-    QStringLiteral("SYSTEM\\ControlSet001\\Enum\\FTDIBUS\\VID_0FE3+PID_6002+00000001A\\0000");
-const QString kGenericAdapter =
-    QStringLiteral("SYSTEM\\CurrentControlSet\\Enum\\FTDIBUS\\VID_0403+PID_6001+FTDI0001A\\0000\\Device Parameters");
+const QString kSerialComm = QString::fromLatin1(kSerialCommKey);
+const QString kLoggerAdapter = QString::fromLatin1(kLoggerAdapterKey);
+const QString kGenericAdapter = QString::fromLatin1(kGenericAdapterKey);
 
 bool isLoggerAdapter(const SerialDeviceInfo& d)
 {
@@ -35,6 +35,7 @@ bool isGenericAdapter(const SerialDeviceInfo& d)
            d.productId.compare(QLatin1String("6001"), Qt::CaseInsensitive) == 0;
 }
 }  // namespace
+#endif
 
 SystemRegistry::SystemRegistry(std::function<std::vector<SerialDeviceInfo>()> devices)
     : devices_(devices ? std::move(devices) : [] { return listSerialDevices(); })
@@ -44,26 +45,13 @@ SystemRegistry::SystemRegistry(std::function<std::vector<SerialDeviceInfo>()> de
 #ifdef _WIN32
 std::optional<std::vector<RegistryValue>> SystemRegistry::readKey(const QString& keyPath)
 {
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, reinterpret_cast<LPCWSTR>(keyPath.utf16()), 0, KEY_READ, &key) !=
-        ERROR_SUCCESS)
+    win::WindowsRegistry registry;
+    const auto entries = registry.readKey(keyPath.toStdU16String());
+    if (!entries)
         return std::nullopt;
     std::vector<RegistryValue> values;
-    for (DWORD i = 0;; ++i) {
-        wchar_t name[256];
-        DWORD nameLen = 256;
-        wchar_t data[512];
-        DWORD dataLen = sizeof data;
-        DWORD type = 0;
-        const LONG r = RegEnumValueW(key, i, name, &nameLen, nullptr, &type, reinterpret_cast<LPBYTE>(data), &dataLen);
-        if (r != ERROR_SUCCESS)
-            break;
-        QString text;
-        if (type == REG_SZ && dataLen >= sizeof(wchar_t))
-            text = QString::fromWCharArray(data, static_cast<int>(dataLen / sizeof(wchar_t))).section(QChar(0), 0, 0);
-        values.push_back({QString::fromWCharArray(name, static_cast<int>(nameLen)), text});
-    }
-    RegCloseKey(key);
+    for (const RegistryEntry& e : *entries)
+        values.push_back({QString::fromStdU16String(e.name), QString::fromStdU16String(e.data)});
     return values;
 }
 #else
@@ -103,7 +91,7 @@ std::optional<std::vector<RegistryValue>> SystemRegistry::readKey(const QString&
 void showSerialDevices(QWidget* owner)
 {
 #ifdef _WIN32
-    ShellExecuteA(owner ? reinterpret_cast<HWND>(owner->winId()) : nullptr, "", "devmgmt.msc", "", "", SW_SHOWNORMAL);
+    win::openDeviceManager(owner ? reinterpret_cast<void*>(owner->winId()) : nullptr);
 #else
     const std::vector<SerialDeviceInfo> devices = listSerialDevices();
     QDialog dialog(owner);

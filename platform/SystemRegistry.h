@@ -1,7 +1,8 @@
 #pragma once
 // The registry questions of the port search answered by this system.
 //
-// On Windows the three keys are read from HKEY_LOCAL_MACHINE as they stand.
+// On Windows the keys are read from HKEY_LOCAL_MACHINE as they stand, by
+// the Windows layer's reader (platform/win/WindowsRegistry.h).
 // On Linux the answers come from the kernel's view of the devices (sysfs):
 //  - the serial-port key lists every USB serial device; those driven by the
 //    FTDI driver (and devices registered under a COM number, such as the

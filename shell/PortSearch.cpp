@@ -4,32 +4,45 @@
 
 namespace zelt {
 
-const char kSerialCommKey[] = "HARDWARE\\DEVICEMAP\\SERIALCOMM";
-const char kLoggerAdapterKey[] = "SYSTEM\\ControlSet001\\Enum\\FTDIBUS\\VID_0FE3+PID_6002+00000001A\\0000";
-const char kGenericAdapterKey[] =
-    "SYSTEM\\CurrentControlSet\\Enum\\FTDIBUS\\VID_0403+PID_6001+FTDI0001A\\0000\\Device Parameters";
-
 namespace {
 
-std::optional<QString> valueOf(const std::vector<RegistryValue>& values, const QString& name)
+QStringList toStringList(const std::vector<std::u16string>& texts)
 {
-    for (const RegistryValue& v : values)
-        if (v.name == name)
-            return v.data;
-    return std::nullopt;
+    QStringList list;
+    for (const std::u16string& t : texts)
+        list << QString::fromStdU16String(t);
+    return list;
 }
+
+// The toolkit-typed registry reader seen through the plain interface of the
+// search rules.
+class PlainKeys : public RegistryKeys {
+public:
+    explicit PlainKeys(RegistryReader& reader) : reader_(reader) {}
+
+    std::optional<std::vector<RegistryEntry>> readKey(const std::u16string& keyPath) override
+    {
+        const auto values = reader_.readKey(QString::fromStdU16String(keyPath));
+        if (!values)
+            return std::nullopt;
+        std::vector<RegistryEntry> entries;
+        for (const RegistryValue& v : *values)
+            entries.push_back({v.name.toStdU16String(), v.data.toStdU16String()});
+        return entries;
+    }
+
+private:
+    RegistryReader& reader_;
+};
 
 }  // namespace
 
 std::optional<QString> portNameFromFriendlyName(const QString& friendlyName)
 {
-    const int open = friendlyName.indexOf(QLatin1Char('('));
-    if (open < 0)
+    const auto name = portNameInFriendlyName(friendlyName.toStdU16String());
+    if (!name)
         return std::nullopt;
-    const int close = friendlyName.indexOf(QLatin1Char(')'), open + 1);
-    if (close < 0 || close - open - 1 > 6)
-        return std::nullopt;
-    return friendlyName.mid(open + 1, close - open - 1);
+    return QString::fromStdU16String(*name);
 }
 
 int portNumberFromName(const QString& portField)
@@ -46,42 +59,18 @@ int portNumberFromName(const QString& portField)
 
 PortSearchResult searchPorts(RegistryReader& registry, bool includeGeneric)
 {
+    PlainKeys keys(registry);
+    const PortSearchFacts facts = searchPortKeys(keys, includeGeneric);
     PortSearchResult r;
-    // Every name is looked at, however many there are.
-    if (auto values = registry.readKey(QString::fromLatin1(kSerialCommKey))) {
-        for (const RegistryValue& v : *values) {
-            r.valueNames << v.name;
-            if (v.name.contains(QLatin1String("VCP"))) {
-                r.anyVcp = true;
-                r.vcpPorts << v.data;
-            }
-        }
-    }
-    if (!r.anyVcp)
-        return r;
-
-    if (auto adapter = registry.readKey(QString::fromLatin1(kLoggerAdapterKey))) {
-        r.loggerAdapterKey = true;
-        const auto name = portNameFromFriendlyName(valueOf(*adapter, QStringLiteral("FriendlyName")).value_or(QString()));
-        if (name) {
-            r.loggerPortName = *name;
-            if (r.vcpPorts.contains(*name)) {
-                r.foundBy = PortSearchResult::LoggerAdapter;
-                r.portName = *name;
-            }
-        }
-    }
-
-    if (r.foundBy == PortSearchResult::NotFound && includeGeneric) {
-        if (auto generic = registry.readKey(QString::fromLatin1(kGenericAdapterKey))) {
-            r.genericAdapterKey = true;
-            r.genericPortName = valueOf(*generic, QStringLiteral("PortName")).value_or(QString());
-            if (!r.genericPortName.isEmpty() && r.vcpPorts.contains(r.genericPortName)) {
-                r.foundBy = PortSearchResult::GenericAdapter;
-                r.portName = r.genericPortName;
-            }
-        }
-    }
+    r.valueNames = toStringList(facts.valueNames);
+    r.anyVcp = facts.anyVcp;
+    r.vcpPorts = toStringList(facts.vcpPorts);
+    r.loggerAdapterKey = facts.loggerAdapterKey;
+    r.loggerPortName = QString::fromStdU16String(facts.loggerPortName);
+    r.genericAdapterKey = facts.genericAdapterKey;
+    r.genericPortName = QString::fromStdU16String(facts.genericPortName);
+    r.foundBy = static_cast<PortSearchResult::FoundBy>(facts.foundBy);
+    r.portName = QString::fromStdU16String(facts.portName);
     return r;
 }
 

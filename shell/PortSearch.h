@@ -1,7 +1,11 @@
 #pragma once
-// The port search of the periodic tick, without any widget: which serial
-// ports the system has, which of them are virtual COM ports, and whether the
-// logger's own adapter (or, when asked for, a generic adapter) is one of them.
+// The port search of the periodic tick, without any widget, in the toolkit's
+// strings: which serial ports the system has, which of them are virtual COM
+// ports, and whether the logger's own adapter (or, when asked for, a generic
+// adapter) is one of them. The rules themselves are plain C++
+// (search/PortSearchRules.h), shared with the Windows layer's tests.
+#include "shell/search/PortSearchRules.h"
+
 #include <QString>
 #include <QStringList>
 #include <optional>
@@ -9,10 +13,6 @@
 namespace zelt {
 
 class RegistryReader;
-
-extern const char kSerialCommKey[];     // all serial ports
-extern const char kLoggerAdapterKey[];  // the logger's own adapter
-extern const char kGenericAdapterKey[]; // a generic adapter
 
 struct PortSearchResult {
     QStringList valueNames;  // value names of the serial-port key, in order
@@ -24,7 +24,11 @@ struct PortSearchResult {
     bool genericAdapterKey = false; // the generic key exists (read only when asked for)
     QString genericPortName;
 
-    enum FoundBy { NotFound, LoggerAdapter, GenericAdapter };
+    enum FoundBy {
+        NotFound = PortSearchFacts::NotFound,
+        LoggerAdapter = PortSearchFacts::LoggerAdapter,
+        GenericAdapter = PortSearchFacts::GenericAdapter,
+    };
     FoundBy foundBy = NotFound;
     QString portName;  // the port found, "COMn"
 };

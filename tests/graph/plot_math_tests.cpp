@@ -182,8 +182,9 @@ TEST(Zoom, FitPutsBothSpansInsideTheirPixels)
         EXPECT_LE(pixels(c.right), c.rightPx);
         // The finest that fits: one tenth less per pixel and a span would
         // need more pixels than it has (unless at the finest already).
-        if (t > 1)
+        if (t > 1) {
             EXPECT_TRUE(c.left * 10 > (t - 1) * c.leftPx || c.right * 10 > (t - 1) * c.rightPx) << c.left << " " << c.right;
+        }
     }
 }
 
