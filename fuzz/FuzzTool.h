@@ -10,7 +10,7 @@
 #include "platform/PortRegistry.h"
 #include "shell/PortSearch.h"
 #include "shell/TForm1.h"
-#include "shell/app/Application.h"
+#include "app/Application.h"
 
 #include <QCoreApplication>
 #include <functional>

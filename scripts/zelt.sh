@@ -45,17 +45,17 @@ build_all() {
 run_tool() {
   local com=9 simlog
   simlog="$(mktemp)"
-  "$build/platform/sim/zelt-sim" --com "$com" >"$simlog" 2>&1 &
+  "$build/sim/zelt-sim" --com "$com" >"$simlog" 2>&1 &
   local sim=$!
   # Expanded now: the trap runs after this function's locals are gone.
   trap "kill $sim 2>/dev/null || true; rm -f '$simlog'" EXIT
   for _ in $(seq 50); do grep -q "simulated logger on" "$simlog" && break; sleep 0.1; done
   cat "$simlog"
   if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ] || [ -n "${QT_QPA_PLATFORM:-}" ]; then
-    "$build/shell/app/zelt-view"
+    "$build/app/zelt-view"
   elif command -v xvfb-run >/dev/null; then
     echo "zelt: no display; running on a virtual display (xvfb-run)"
-    xvfb-run -a -s "-screen 0 1280x1024x24" "$build/shell/app/zelt-view"
+    xvfb-run -a -s "-screen 0 1280x1024x24" "$build/app/zelt-view"
   else
     echo "zelt: no display to show the window on: set DISPLAY or install xvfb" >&2
     exit 2

@@ -8,7 +8,7 @@
 #include "platform/Preferences.h"
 #include "shell/PortSearch.h"
 #include "shell/TForm1.h"
-#include "shell/app/Application.h"
+#include "app/Application.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -9,7 +9,7 @@
 #include "platform/PeriodicTimer.h"
 #include "platform/PortDirectory.h"
 #include "platform/SystemRegistry.h"
-#include "platform/sim/Simulator.h"
+#include "sim/Simulator.h"
 
 #include <QTemporaryDir>
 #include <algorithm>

@@ -9,9 +9,9 @@
 #include "platform/Dialogs.h"
 #include "platform/LogMemo.h"
 #include "platform/PortRegistry.h"
-#include "platform/sim/Records.h"
+#include "sim/Records.h"
 #include "shell/TForm1.h"
-#include "shell/app/Application.h"
+#include "app/Application.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

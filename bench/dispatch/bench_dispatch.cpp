@@ -7,7 +7,7 @@
 #include "platform/Dialogs.h"
 #include "platform/PortRegistry.h"
 #include "shell/TForm1.h"
-#include "shell/app/Application.h"
+#include "app/Application.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -14,9 +14,9 @@
 #include "graph/GraphFeature.h"
 #include "graph/TForm2.h"
 #include "platform/LogMemo.h"
-#include "platform/sim/Records.h"
+#include "sim/Records.h"
 #include "shell/TForm1.h"
-#include "shell/app/Application.h"
+#include "app/Application.h"
 
 #include <QApplication>
 #include <QComboBox>

@@ -3,7 +3,7 @@
 // record stream are data and nothing else, and the table has a bound.
 #include "tests/data/DataTool.h"
 
-#include "platform/sim/Records.h"
+#include "sim/Records.h"
 
 #include <QCheckBox>
 #include <QComboBox>

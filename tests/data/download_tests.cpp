@@ -8,8 +8,8 @@
 #include "data/Download.h"
 #include "link/QtComPort.h"
 #include "platform/PortDirectory.h"
-#include "platform/sim/Records.h"
-#include "platform/sim/Simulator.h"
+#include "sim/Records.h"
+#include "sim/Simulator.h"
 
 #include <QElapsedTimer>
 #include <QProgressBar>

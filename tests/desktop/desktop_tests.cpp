@@ -38,7 +38,7 @@ protected:
         ASSERT_TRUE(x.ok()) << "cannot connect to the X display " << qgetenv("DISPLAY").constData();
         xdotool = QStandardPaths::findExecutable(QStringLiteral("xdotool"));
         ASSERT_FALSE(xdotool.isEmpty()) << "xdotool is missing (the README's test command installs it)";
-        bin = qEnvironmentVariable("ZELT_TEST_BIN_DIR") + QStringLiteral("/shell/app/zelt-view");
+        bin = qEnvironmentVariable("ZELT_TEST_BIN_DIR") + QStringLiteral("/app/zelt-view");
         ASSERT_TRUE(QFile::exists(bin)) << bin.toStdString();
         ASSERT_TRUE(runtime.isValid() && ports.isValid());
     }

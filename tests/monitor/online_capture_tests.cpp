@@ -8,7 +8,7 @@
 #include "data/OnlineCapture.h"
 #include "link/QtComPort.h"
 #include "platform/PortDirectory.h"
-#include "platform/sim/Simulator.h"
+#include "sim/Simulator.h"
 
 #include <QElapsedTimer>
 #include <QProgressBar>

@@ -71,7 +71,7 @@ TEST_F(InstanceTest, HolderInAnotherProcessBlocksUntilItIsKilled)
 
 TEST_F(InstanceTest, SecondToolEndsWithExitCodeOne)
 {
-    const QString bin = qEnvironmentVariable("ZELT_TEST_BIN_DIR") + QStringLiteral("/shell/app/zelt-view");
+    const QString bin = qEnvironmentVariable("ZELT_TEST_BIN_DIR") + QStringLiteral("/app/zelt-view");
     ASSERT_TRUE(QFile::exists(bin)) << bin.toStdString();
     QTemporaryDir ports;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();

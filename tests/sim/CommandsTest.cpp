@@ -1,7 +1,7 @@
 // The logger's command reader, its fixed-width texts, and the program's flags
 // and control commands — everything that needs no line.
-#include "platform/sim/Control.h"
-#include "platform/sim/Device.h"
+#include "sim/Control.h"
+#include "sim/Device.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // Record encoding and the canned recordings, checked against hand-made hex
 // and against an independent decoder written from the record layout.
-#include "platform/sim/Records.h"
+#include "sim/Records.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // The simulated logger driven through its real pseudo-terminal, the way the
 // tool talks to it: one write per command, answers read up to the '#'.
 #include "platform/PortDirectory.h"
-#include "platform/sim/Simulator.h"
+#include "sim/Simulator.h"
 #include "tests/sim/PtyPort.h"
 
 #include <gtest/gtest.h>

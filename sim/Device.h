@@ -6,7 +6,7 @@
 //
 // Answers are zero or more text lines, each ended CR LF, then the end mark
 // '#'. Line text never holds '#', '!' or '?'.
-#include "platform/sim/Records.h"
+#include "sim/Records.h"
 
 #include <chrono>
 #include <cstdint>

@@ -2,7 +2,7 @@
 // as a COM port so the tool finds it like a real one. Runs until SIGINT or
 // SIGTERM (or "quit" on stdin); stdin takes control commands, one per line.
 #include "platform/PortDirectory.h"
-#include "platform/sim/Control.h"
+#include "sim/Control.h"
 
 #include <cerrno>
 #include <csignal>

@@ -1,4 +1,4 @@
-#include "platform/sim/Simulator.h"
+#include "sim/Simulator.h"
 
 #include <algorithm>
 #include <cerrno>

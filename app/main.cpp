@@ -3,7 +3,7 @@
 #include "platform/ErrorBoundary.h"
 #include "platform/InstanceGuard.h"
 #include "shell/TForm1.h"
-#include "shell/app/Application.h"
+#include "app/Application.h"
 
 #include <QApplication>
 #include <QFont>

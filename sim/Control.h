@@ -3,7 +3,7 @@
 // flags, and the one-line text commands it reads on stdin so that a parent
 // process (a test, a script) can pull the cable or switch a misbehaviour
 // while the tool is talking to it.
-#include "platform/sim/Simulator.h"
+#include "sim/Simulator.h"
 
 #include <string>
 #include <vector>

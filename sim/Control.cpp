@@ -1,4 +1,4 @@
-#include "platform/sim/Control.h"
+#include "sim/Control.h"
 
 #include <cmath>
 #include <cstdlib>

@@ -1,4 +1,4 @@
-#include "shell/app/Application.h"
+#include "app/Application.h"
 
 #include "data/Download.h"
 #include "firmware/Firmware.h"

@@ -1,4 +1,4 @@
-#include "platform/sim/Device.h"
+#include "sim/Device.h"
 
 #include <algorithm>
 #include <cctype>

@@ -9,7 +9,7 @@
 // needed, so the caller may block in its own event loop.
 //
 // Thread-safe: every public function may be called from any thread.
-#include "platform/sim/Device.h"
+#include "sim/Device.h"
 
 #include <condition_variable>
 #include <deque>

@@ -1,4 +1,4 @@
-#include "platform/sim/Records.h"
+#include "sim/Records.h"
 
 #include <algorithm>
 #include <cmath>
