@@ -14,6 +14,7 @@
 #include "link/QtComPort.h"
 #include "platform/Dialogs.h"
 #include "platform/PortDirectory.h"
+#include "platform/SerialDevicesView.h"
 #include "platform/SystemRegistry.h"
 #include "settings/CommandButtons.h"
 #include "settings/IdWaitDialogs.h"

@@ -4,6 +4,7 @@
 #include "graph/AnalysisPanel.h"
 #include "graph/PlotMath.h"
 #include "graph/TForm2.h"
+#include "platform/LineFiles.h"
 #include "platform/LogMemo.h"
 #include "shell/TForm1.h"
 

@@ -8,6 +8,7 @@
 // so 72,000 lines appear at once instead of one repaint per line.
 #include "platform/ByteLines.h"
 #include "platform/FileErrors.h"
+#include "platform/LineFiles.h"
 
 #include <QAbstractListModel>
 #include <QByteArray>
@@ -92,11 +93,5 @@ private:
 // Splits file content into lines ending at CR, LF or CR LF; the text after the
 // last line end, if any, is a last line.
 std::vector<QByteArray> splitLines(const QByteArray& content);
-
-// Writes lines to path, each ended by CR LF, replacing the file only once
-// all is written; throws FileError.
-void writeLinesFile(const ByteLines& lines, const QString& path);
-// Writes bytes to path the same way.
-void writeBytesFile(QByteArrayView bytes, const QString& path);
 
 }  // namespace zelt

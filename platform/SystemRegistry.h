@@ -16,8 +16,6 @@
 
 #include <functional>
 
-class QWidget;
-
 namespace zelt {
 
 class SystemRegistry : public RegistryReader {
@@ -29,9 +27,5 @@ public:
 private:
     std::function<std::vector<SerialDeviceInfo>()> devices_;
 };
-
-// Shows the serial devices with their device path, driver and USB identity:
-// on Linux, which has no device manager, what the user would look for there.
-void showSerialDevices(QWidget* owner);
 
 }  // namespace zelt

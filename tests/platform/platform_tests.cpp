@@ -65,6 +65,7 @@ TEST(Dialogs, FiltersOfferBothCases)
 }  // namespace
 
 #include "platform/SystemRegistry.h"
+#include "platform/SerialDevicesView.h"
 #include "shell/PortSearch.h"
 
 namespace {
