@@ -527,10 +527,8 @@ void GraphFeature::fitAll()
     const auto [first, last] = sampleTimeExtremes(table);
     if (first < 0)
         return;
-    // Where the paint puts the centre line at this width.
     const int W = f_.width();
-    const int division = (W / 40) / 2;
-    const int centre = division >= 1 ? 28 + 40 * (division - 1) : originX;
+    const int centre = centreLineX(W, originX);
     const int leftPx = std::max(1, centre - originX - 2);
     const int rightPx = std::max(1, W - centre - 2);
     const std::int64_t t0 = table.timeMs[first], t1 = table.timeMs[last];

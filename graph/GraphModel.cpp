@@ -328,27 +328,6 @@ QSize printedSize(QSize image, int dpiX, int dpiY, QSize page)
     return QSize(static_cast<int>(w * page.height() / h), page.height());
 }
 
-std::optional<QLineF> clipPiece(std::int64_t x1, std::int64_t y1, std::int64_t x2, std::int64_t y2, int left,
-                                int right)
-{
-    if (x1 > x2) {
-        std::swap(x1, x2);
-        std::swap(y1, y2);
-    }
-    if (x2 < left || x1 > right)
-        return std::nullopt;
-    double ax = double(x1), ay = double(y1), bx = double(x2), by = double(y2);
-    if (x1 < left) {
-        ay = y1 + double(y2 - y1) * double(left - x1) / double(x2 - x1);
-        ax = left;
-    }
-    if (x2 > right) {
-        by = y1 + double(y2 - y1) * double(right - x1) / double(x2 - x1);
-        bx = right;
-    }
-    return QLineF(ax, ay, bx, by);
-}
-
 IntervalAnalysis analyseInterval(const GraphSampleTable& t, int first, int last, int countsPerG)
 {
     IntervalAnalysis r;

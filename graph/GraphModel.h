@@ -7,7 +7,6 @@
 #include "platform/ByteLines.h"
 
 #include <QByteArray>
-#include <QLineF>
 #include <QSize>
 #include <QString>
 #include <cstdint>
@@ -146,12 +145,6 @@ void computeIntervalStats(const GraphSampleTable& table, int start, int end, int
 // is larger than the page, scaled down (keeping its proportions) to fit the
 // page. An empty page sets no limit.
 QSize printedSize(QSize image, int dpiX, int dpiY, QSize page = QSize());
-
-// The line piece from (x1, y1) to (x2, y2) cut to the columns left .. right,
-// so that far-away end points (a fine time base over a long recording) stay
-// within what a painter can draw. Nothing when the piece lies outside.
-std::optional<QLineF> clipPiece(std::int64_t x1, std::int64_t y1, std::int64_t x2, std::int64_t y2, int left,
-                                int right);
 
 // The analysis of the sample rows first .. last of a table, in G.
 struct IntervalAnalysis {

@@ -94,6 +94,12 @@ void drawTrace(QPainter& p, const QColor& colour, TracePath& path, QVector<QLine
 
 }  // namespace
 
+int centreLineX(int width, int originX)
+{
+    const int division = (width / 40) / 2;  // counted from 1
+    return division >= 1 ? 28 + 40 * (division - 1) : originX;
+}
+
 QString valueLabel(int v, int countsPerG, ValueUnit unit)
 {
     if (unit == ValueUnit::G)
@@ -165,15 +171,12 @@ GraphFrame paintGraph(QPainter& p, const GraphSampleTable& t, const GraphView& v
     }
 
     // Time divisions; the middle one is the centre line.
-    frame.centreX = originX;
+    frame.centreX = centreLineX(W, originX);
     frame.centreY = originY;
-    int division = 0;
+    const bool hasCentre = (W / 40) / 2 >= 1;
     for (int x = 0; x < W; x += 40) {
-        ++division;
-        const bool centre = division == (W / 40) / 2;
+        const bool centre = hasCentre && x + 28 == frame.centreX;
         drawLine(p, centre ? QColor(Qt::black) : kGrey, x + 28, originY - 200, x + 28, originY + 200);
-        if (centre)
-            frame.centreX = x + 28;
     }
     const int centreX = frame.centreX;
     const int centreY = frame.centreY;

@@ -58,6 +58,10 @@ struct GraphFrame {
     std::vector<int> columnLast;
 };
 
+// Where the centre line stands in a window of this width: the middle
+// division line, or the axis when the window has no middle division.
+int centreLineX(int width, int originX);
+
 // The grid label at v counts in the unit: "0.50G", or "-4.9m/s²".
 QString valueLabel(int v, int countsPerG, ValueUnit unit);
 

@@ -372,19 +372,3 @@ TEST(GraphPrinting, PrintedSizeFitsThePage)
         EXPECT_EQ(printedSize(QSize(800, 550), 192, 192, row.page), row.printed) << row.page.width() << "x"
                                                                                 << row.page.height();
 }
-
-TEST(GraphDrawing, PiecesAreCutToTheDrawnColumns)
-{
-    // Inside: unchanged.
-    EXPECT_EQ(clipPiece(10, 20, 50, 60, 0, 100), QLineF(10, 20, 50, 60));
-    // A piece from far left: cut at the left edge on its own slope.
-    EXPECT_EQ(clipPiece(-10000000000LL, 0, 100, 100, 0, 800), QLineF(0, 100.0 * 1e10 / (1e10 + 100), 100, 100));
-    // Far right, drawn right to left: cut at the right edge.
-    const auto cut = clipPiece(200, 10, 40000000000LL, 10, -16, 816);
-    ASSERT_TRUE(cut);
-    EXPECT_EQ(cut->x1(), 200);
-    EXPECT_EQ(cut->x2(), 816);
-    // Wholly outside: nothing.
-    EXPECT_FALSE(clipPiece(900, 0, 950, 0, 0, 800));
-    EXPECT_FALSE(clipPiece(-50, 0, -1, 0, 0, 800));
-}
