@@ -10,8 +10,9 @@
 #include "data/TForm5.h"
 #include "graph/GraphFeature.h"
 #include "graph/TForm2.h"
-#include "link/Dispatcher.h"
+#include "shell/Dispatcher.h"
 #include "link/QtComPort.h"
+#include "platform/SelectPortDialog.h"
 #include "platform/Dialogs.h"
 #include "platform/PortDirectory.h"
 #include "platform/SerialDevicesView.h"
@@ -60,7 +61,8 @@ Application::Application(const Options& options) : owned_(std::make_unique<Owned
     if (options.port) {
         platform.port = options.port;
     } else {
-        owned_->port = std::make_unique<QtComPort>();
+        owned_->port = std::make_unique<QtComPort>(
+            [](const std::vector<SerialDeviceInfo>& ports) { return askForPort(nullptr, ports); });
         platform.port = owned_->port.get();
     }
     if (options.preferences) {

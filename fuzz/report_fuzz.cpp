@@ -16,7 +16,7 @@
 //    get shorter.
 #include "fuzz/FuzzTool.h"
 
-#include "link/Dispatcher.h"
+#include "shell/Dispatcher.h"
 #include "link/Protocol.h"
 #include "shell/SharedState.h"
 

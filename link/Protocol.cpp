@@ -1,8 +1,16 @@
 #include "link/Protocol.h"
 
-#include "shell/SharedState.h"
+#include "link/LinkState.h"
 
 namespace zelt {
+
+const char* intervalTextFor(int index)
+{
+    static const char* const texts[] = {"1min",  "2min",  "3min", "4min",  "5min",  "10min", "15min", "20min",
+                                        "30min", "1sec",  "5sec", "10sec", "15sec", "20sec", "30sec"};
+    return index >= 0 && index < 15 ? texts[index] : "???";
+}
+
 
 QByteArray ReportLine::from(int i) const
 {

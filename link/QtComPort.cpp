@@ -1,6 +1,5 @@
 #include "link/QtComPort.h"
 
-#include "platform/SelectPortDialog.h"
 
 #include <QElapsedTimer>
 #include <QFileInfo>
@@ -87,7 +86,7 @@ void QtComPort::openPort()
         return;
     if (comNumber_ == 0) {
         const std::vector<SerialDeviceInfo> ports = listSerialDevices();
-        const std::optional<int> chosen = choosePort_ ? choosePort_(ports) : askForPort(nullptr, ports);
+        const std::optional<int> chosen = choosePort_ ? choosePort_(ports) : std::nullopt;
         if (!chosen || *chosen <= 0 || *chosen > 65535)
             fail(QStringLiteral("No serial port was selected"));
         comNumber_ = static_cast<quint16>(*chosen);

@@ -36,7 +36,8 @@ public:
     // Picks a port when the port number is 0; nullopt means none was chosen.
     using PortChooser = std::function<std::optional<int>(const std::vector<SerialDeviceInfo>& ports)>;
 
-    // An empty chooser shows the Select Port dialog (askForPort).
+    // An empty chooser selects none: a port without a number does not open.
+    // The windows pass the Select Port dialog (askForPort).
     explicit QtComPort(PortChooser choosePort = {}, QObject* parent = nullptr);
     ~QtComPort() override;
 

@@ -3,6 +3,7 @@
 #include "shell/TForm1.h"
 
 #include "link/ComPort.h"
+#include "link/LoggerLink.h"
 #include "platform/Clock.h"
 #include "platform/LogMemo.h"
 #include "platform/PeriodicTimer.h"
@@ -179,26 +180,21 @@ void TForm1::Button4Click()
     ApdComPort1->setComNumber(static_cast<quint16>(portNumberFromName(Edit3->text())));
     ApdComPort1->setOpen(false);
     ApdComPort1->setOpen(true);
-    ApdComPort1->FlushInBuffer();
     Button4->setText(QStringLiteral("|=|"));
     const QString notice = platform.portNotice ? platform.portNotice(ApdComPort1->ComNumber()) : QString();
     simulatorNotice->setText(notice);
     simulatorNotice->setVisible(!notice.isEmpty());
-    ApdComPort1->PutString("m");
-    connectReportPending = 1;
+    link().connect();
     Image4->show();
     Image5->hide();
     Button45->hide();
-    linkUp = 0;
 }
 
 void TForm1::establishLink()
 {
     Button4->setText(QStringLiteral("待機"));
-    ApdComPort1->PutString("m");
-    linkUp = 1;
-    Button4->setText(QStringLiteral("接続"));
-    showLinkedLook();
+    // The link then shows the linked look through the window's view of it.
+    link().establish();
 }
 
 bool TForm1::memoHoldsDataSet() const

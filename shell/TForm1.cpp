@@ -1,5 +1,7 @@
 #include "shell/TForm1.h"
 
+#include "link/LoggerLink.h"
+
 #include "link/ComPort.h"
 #include "platform/Dialogs.h"
 #include "platform/ErrorBoundary.h"
@@ -22,13 +24,6 @@
 #include <QTimer>
 
 namespace zelt {
-
-const char* intervalTextFor(int index)
-{
-    static const char* const texts[] = {"1min",  "2min",  "3min", "4min",  "5min",  "10min", "15min", "20min",
-                                        "30min", "1sec",  "5sec", "10sec", "15sec", "20sec", "30sec"};
-    return index >= 0 && index < 15 ? texts[index] : "???";
-}
 
 namespace {
 
@@ -87,6 +82,7 @@ TForm1::TForm1(const MainPlatform& platform_, QWidget* parent) : QWidget(parent)
 {
     setObjectName(QStringLiteral("Form1"));
     ApdComPort1 = platform.port;
+    link_ = std::make_unique<LoggerLink>(*ApdComPort1, *this);
     Timer1 = new PeriodicTimer(2000, this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
     portRegistry = platform.registry;

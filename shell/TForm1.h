@@ -14,6 +14,7 @@
 #include <QElapsedTimer>
 #include <QWidget>
 #include <functional>
+#include <memory>
 
 class QCheckBox;
 class QComboBox;
@@ -30,6 +31,7 @@ class QTimer;
 namespace zelt {
 
 class ComPort;
+class LoggerLink;
 class Dialogs;
 class LogMemo;
 class PeriodicTimer;
@@ -130,6 +132,9 @@ public:
 
     MainPlatform platform;
     FeatureHooks hooks;
+    // The logger's side of the line: the receive path, the connect and the
+    // end-mark queue, on this window's state.
+    LoggerLink& link() const { return *link_; }
     Dialogs& dialogs() const { return *platform.dialogs; }
 
     // ---- controls -------------------------------------------------------
@@ -283,6 +288,7 @@ private:
     // exchange past its limit is given up here.
     bool exchangeMayGoOn();
 
+    std::unique_ptr<LoggerLink> link_;
     QElapsedTimer lastLoggerActivity_;
     bool awaitingAnswer_ = false;
     QElapsedTimer answerAwaitedSince_;

@@ -3,7 +3,7 @@
 // the in-memory port.
 #include "tests/AppFixture.h"
 
-#include "link/Dispatcher.h"
+#include "shell/Dispatcher.h"
 #include "link/Protocol.h"
 #include "platform/LogMemo.h"
 #include "platform/PeriodicTimer.h"
