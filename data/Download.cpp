@@ -1,7 +1,8 @@
 #include "data/Download.h"
 
 #include "data/DataFiles.h"
-#include "data/RecordDecoder.h"
+#include "data/DownloadExchange.h"
+#include "link/LoggerLink.h"
 #include "link/ComPort.h"
 #include "platform/Clock.h"
 #include "platform/Cp932.h"
@@ -19,11 +20,6 @@
 #include <cstring>
 
 namespace zelt {
-
-namespace {
-const char kColumnHeader[] = "date time,x(G),y(G),z(G),temperature(C)";
-const char kStarColumnHeader[] = "Date,Xaxis,Yaxis,Zaxis,Temp";
-}  // namespace
 
 QString csvSavePath(const QString& chosen)
 {
@@ -65,10 +61,6 @@ void DownloadFeature::startTransfer(Transfer kind)
     f_.Memo1->hide();
     f_.ProgressBar1->show();
 
-    const QString yearText = f_.Label15->text();
-    QString header = QStringLiteral("Start Year=") + yearText;
-    if (kind == Transfer::Get || kind == Transfer::Enquire)
-        header += QStringLiteral(" @1G=") + QString::number(f_.countsPerG);
     // The window shrinks around the progress bar; the "*" variant keeps its
     // height, which is then also the height restored afterwards.
     f_.savedWindowHeight = f_.height();
@@ -76,20 +68,12 @@ void DownloadFeature::startTransfer(Transfer kind)
         f_.resize(f_.width(), f_.ProgressBar1->y() + 45);
     else if (kind != Transfer::Star)
         f_.resize(f_.width(), 160);
-    // Every variant records its start, so the elapsed time is always its own.
-    f_.transferStartTime = toDayValue(localNow());
-    f_.Memo1->addLine(header);
-    f_.Memo1->addLine(QString::fromLatin1(kind == Transfer::Star ? kStarColumnHeader : kColumnHeader));
+    for (const QByteArray& line : DownloadExchange::headLines(kind, f_.Label15->text(), f_.countsPerG))
+        f_.Memo1->addLine(line);
 
-    f_.lineLength = 0;
-    f_.lineBuffer[0] = '\0';
-    f_.ApdComPort1->FlushInBuffer();
-    f_.ApdComPort1->PutString(kind == Transfer::Get ? "D" : kind == Transfer::Enquire ? "C" : "G");
-    f_.downloadActive = 1;
+    DownloadExchange(f_.link()).begin(kind);
     if (kind == Transfer::Get || kind == Transfer::Enquire)
         f_.currentFileName = f_.ComboBox5->currentText() + f_.Label18->text();
-    f_.recordCount = 0;
-    f_.recordLines.clear();
 }
 
 void DownloadFeature::decodingPass()
@@ -99,65 +83,27 @@ void DownloadFeature::decodingPass()
 
 void DownloadFeature::finishDownload(const QString& cutShortBy)
 {
-    f_.downloadActive = 0;
-    // Only stored records are read: a count left by a line that merely looked
-    // like the logger's count report must not take the pass past the table.
-    const int count = std::clamp(f_.recordCount, 0, f_.recordLines.size());
-    const QByteArray yearText = toCp932(f_.Label15->text());
     // The decoded lines go straight behind the memo's lines (the headers and
     // what was listed during the download), each made once, in its final form.
-    records::PassResult pass = records::decodePassInto(
-        count,
-        [this](int i) {
-            const QByteArrayView raw = f_.recordLines.view(i);
-            return std::string_view(raw.data(), static_cast<size_t>(raw.size()));
-        },
-        std::string_view(yearText.constData(), static_cast<size_t>(yearText.size())), f_.fastSampling != 0,
-        [this](std::string_view line) { f_.Memo1->addLine(QByteArrayView(line.data(), static_cast<qsizetype>(line.size()))); },
-        [this](int remaining) { f_.ProgressBar1->setValue(remaining); });
+    const DownloadExchange::Result result = DownloadExchange(f_.link()).finish(
+        toCp932(f_.Label15->text()), [this](QByteArrayView line) { f_.Memo1->addLine(line); },
+        [this](int remaining) { f_.ProgressBar1->setValue(remaining); }, cutShortBy);
 
-    // The last decoded line stays in the line buffer, where the end mark shows it.
-    if (count > 0) {
-        const QByteArrayView last = f_.Memo1->store().view(f_.Memo1->count() - 1);
-        const int n = std::min<int>(static_cast<int>(last.size()), kLineBufferSize - 1);
-        std::memcpy(f_.lineBuffer, last.data(), static_cast<size_t>(n));
-        f_.lineBuffer[n] = '\0';
-    }
-    f_.decodedCount = count;
-
-    if (pass.irregular)
+    if (result.irregular)
         f_.dialogs().message(QStringLiteral("時間不整合"));
-    if (pass.badRecords > 0)
-        f_.dialogs().message(QStringLiteral("読めないレコードが %1 件ありました (\"//Bad Record\" の行)").arg(pass.badRecords));
+    if (result.badRecords > 0)
+        f_.dialogs().message(QStringLiteral("読めないレコードが %1 件ありました (\"//Bad Record\" の行)").arg(result.badRecords));
     f_.ProgressBar1->hide();
 
     // Minutes and seconds of the elapsed time; whole hours are not counted.
     const qint64 elapsedMs = std::llround((toDayValue(localNow()) - f_.transferStartTime) * kMillisecondsPerDay);
     const qint64 withinHour = (elapsedMs / 1000) % 3600;
-    f_.Label33->setText(QString::asprintf("%drec %dsec", count, static_cast<int>(withinHour)));
+    f_.Label33->setText(QString::asprintf("%drec %dsec", result.records, static_cast<int>(withinHour)));
 
     f_.resize(f_.width(), f_.savedWindowHeight);
     f_.Memo1->show();
-
-    // What arrived is compared with what was announced, and a download that
-    // fell short says so: in the data set (a saved file says it too) and in
-    // a message. More records than announced are no fault (the logger goes
-    // on recording after its report).
-    const int announced = f_.reportedRecordCount;
-    const bool short_ = announced >= 0 && count < announced;
-    if (!cutShortBy.isEmpty() || short_) {
-        const QString of = announced >= 0 ? QStringLiteral(" of %1").arg(announced) : QString();
-        const QString why = cutShortBy.isEmpty() ? QStringLiteral("the end mark came early") : cutShortBy;
-        f_.Memo1->addLine(QStringLiteral("// Download incomplete (%1): %2%3 records arrived //").arg(why).arg(count).arg(of));
-        f_.dialogs().message(announced >= 0
-                                 ? QStringLiteral("ダウンロードが完了していません (%1)。%2 件中 %3 件を受信しました。")
-                                       .arg(why)
-                                       .arg(announced)
-                                       .arg(count)
-                                 : QStringLiteral("ダウンロードが完了していません (%1)。%2 件を受信しました。")
-                                       .arg(why)
-                                       .arg(count));
-    }
+    if (result.incomplete)
+        f_.dialogs().message(result.message);
 }
 
 void DownloadFeature::Button6Click()

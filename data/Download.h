@@ -1,6 +1,8 @@
 #pragma once
 // Downloading the records stored in the logger and decoding them into the
 // log memo; saving the memo as a CSV file and reading such a file back.
+#include "data/DownloadExchange.h"
+
 #include <QObject>
 #include <QString>
 
@@ -14,7 +16,6 @@ public:
     // decoding pass to the closing end mark of a download.
     explicit DownloadFeature(TForm1& form);
 
-    enum class Transfer { Get, Enquire, Version3, Star };
     void startTransfer(Transfer kind);
     void Button30Click() { startTransfer(Transfer::Get); }       // 取得, "D"
     void Button47Click() { startTransfer(Transfer::Enquire); }   // ENQ, "C"

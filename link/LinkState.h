@@ -25,6 +25,9 @@ constexpr int kOnlineRowCapacity = 72020;   // rows of an online capture
 constexpr int kOnlineRowSize = 20;          // characters per capture row
 constexpr int kLineBufferSize = 128;        // receive line: 127 characters and the terminator
 
+// The year of the data set's head line before the logger has reported one.
+inline constexpr char kYearNotReported[] = "20XX";
+
 // Recording-interval code letters by index, and the text of each index.
 constexpr char kIntervalCodes[] = "ABCDEJOT^abcdef";
 const char* intervalTextFor(int index);  // "???" outside 0..14

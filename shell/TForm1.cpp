@@ -302,7 +302,7 @@ void TForm1::buildControls()
     Button38 = makeText<QPushButton>(f, "Button38", "Hello", 580, 138, 60, 22);
     Button42 = makeText<QPushButton>(f, "Button42", "close", 644, 138, 60, 22);
     Button13 = makeText<QPushButton>(f, "Button13", "DeviceManager", 498, 166, 120, 22);
-    Label15 = makeText<QLabel>(f, "Label15", "20XX", 630, 170, 50, 18, false);
+    Label15 = makeText<QLabel>(f, "Label15", kYearNotReported, 630, 170, 50, 18, false);
 
     frame(f, "オプション", 490, 206, 300, 110);
     makeText<QLabel>(f, "labelHazard", "ハザード", 498, 228, 70, 18);
