@@ -2,6 +2,7 @@
 
 #include "data/TForm5.h"
 #include "link/ComPort.h"
+#include "settings/SettingCommands.h"
 #include "platform/Cp932.h"
 #include "platform/Dialogs.h"
 #include "platform/PeriodicTimer.h"
@@ -18,11 +19,6 @@ namespace zelt {
 
 namespace {
 
-const QString kNow = QStringLiteral("今すぐ開始");
-const QString kSleep = QStringLiteral("Sleep");
-const QString kStart = QStringLiteral("開始");
-const QString kReserved = QStringLiteral("予約開始");
-const QString kReservedMarked = QStringLiteral("予約開始*");
 
 // A reserved time more than this many key units after the one shown (about
 // half a month) is asked about.
@@ -92,36 +88,25 @@ void StartModeFeature::ComboBox4Change(const QString& text)
     if (!f_.loggerReady || busy())
         return;
     f_.queuedCommand1 = "k0";
-    ComPort& port = *f_.ApdComPort1;
-    const auto sendNow = [&port](const QByteArray& command) {
-        if (!port.Open())
-            port.setOpen(true);
-        port.PutString(command);
-    };
-    if (text == kNow) {
-        sendNow(toCp932(QStringLiteral("s") + f_.nowText));
-        f_.queuedCommand1 = "t";
-    } else if (text == kSleep) {
-        sendNow("f");
-        f_.queuedCommand1 = "p";
-    } else if (text == kStart) {
-        sendNow("o");
-        f_.queuedCommand1 = "p";
-    } else if (text == kReserved || text == kReservedMarked) {
-        if (f_.reservationState == 0) {
-            // No time confirmed since the link came up: ask for one first.
-            f_.reservationState = 2;
-            d_.show();
-            return;
-        }
-        sendNow(toCp932(QStringLiteral("s") + f_.nowText));
-        const QByteArray reserve = toCp932(QStringLiteral("l") + f_.reservationText);
-        f_.queuedCommand1 = std::string_view(reserve.constData(), static_cast<size_t>(reserve.size()));
-        f_.queuedCommand2 = "f";
-        f_.queuedCommand3 = "t";
-    } else {
+    const bool reserved = text == kStartReserved || text == kStartReservedMarked;
+    if (reserved && f_.reservationState == 0) {
+        // No time confirmed since the link came up: ask for one first.
+        f_.reservationState = 2;
+        d_.show();
         return;
     }
+    const std::optional<StartModeChange> change = startModeChange(text, f_.nowText, f_.reservationText);
+    if (!change)
+        return;
+    ComPort& port = *f_.ApdComPort1;
+    if (!port.Open())
+        port.setOpen(true);
+    port.PutString(change->command);
+    f_.queuedCommand1 = std::string_view(change->queued1.constData(), static_cast<size_t>(change->queued1.size()));
+    if (!change->queued2.isEmpty())
+        f_.queuedCommand2 = std::string_view(change->queued2.constData(), static_cast<size_t>(change->queued2.size()));
+    if (!change->queued3.isEmpty())
+        f_.queuedCommand3 = std::string_view(change->queued3.constData(), static_cast<size_t>(change->queued3.size()));
     f_.Timer1->setInterval(0);
 }
 

@@ -1,5 +1,6 @@
 #include "settings/CommandButtons.h"
 
+#include "settings/SettingCommands.h"
 #include "link/ComPort.h"
 #include "platform/Cp932.h"
 #include "platform/LogMemo.h"
@@ -179,7 +180,7 @@ void CommandButtonsFeature::Button45Click()
 
 void CommandButtonsFeature::Button1Click()
 {
-    if (!sendCommand(f_, CommandRule{}, [this] { return bytesOf(QStringLiteral("s") + f_.nowText); }))
+    if (!sendCommand(f_, CommandRule{}, [this] { return clockCommand(f_.nowText); }))
         return;
     f_.queuedCommand1 = "te";
     f_.Timer1->setInterval(0);
@@ -191,7 +192,7 @@ void CommandButtonsFeature::Button2Click()
 {
     CommandRule rule;
     rule.guard = Guard::IdentifiedIdle;
-    if (!sendCommand(f_, rule, [this] { return bytesOf(QStringLiteral("s") + f_.nowText); }))
+    if (!sendCommand(f_, rule, [this] { return clockCommand(f_.nowText); }))
         return;
     f_.queuedCommand1 = "t";
     f_.Timer1->setInterval(0);
@@ -207,7 +208,7 @@ void CommandButtonsFeature::Button26Click()
 
 void CommandButtonsFeature::Button9Click()
 {
-    sendCommand(f_, CommandRule{}, [this] { return bytesOf(QStringLiteral("d") + f_.ComboBox1->currentText()); });
+    sendCommand(f_, CommandRule{}, [this] { return thresholdCommand(f_.ComboBox1->currentText()); });
 }
 
 void CommandButtonsFeature::Label19DblClick()

@@ -1,7 +1,7 @@
 #include "settings/CommandText.h"
 
 #include "link/Protocol.h"
-#include "shell/SharedState.h"
+#include "link/LinkState.h"
 
 #include <limits>
 #include <stdexcept>

@@ -1,5 +1,6 @@
 #include "settings/IdWaitDialogs.h"
 
+#include "settings/SettingCommands.h"
 #include "link/ComPort.h"
 #include "platform/Widgets.h"
 #include "settings/CommandText.h"
@@ -46,23 +47,24 @@ void IdWaitDialogsFeature::SetMyIdClick()
 {
     if (!guardAllows(f_, Guard::IdentifiedIdle))
         return;
-    sendValue(form3_, form3_.Edit1, "Y", formatIdValue(form3_.Edit1->text()));
+    sendValue(form3_, form3_.Edit1, formatIdValue(form3_.Edit1->text()), &idCommand);
 }
 
 void IdWaitDialogsFeature::SetWaitClick()
 {
     if (!guardAllows(f_, Guard::IdentifiedIdle))
         return;
-    sendValue(form6_, form6_.Edit1, "w", formatWaitValue(form6_.Edit1->text()));
+    sendValue(form6_, form6_.Edit1, formatWaitValue(form6_.Edit1->text()), &waitCommand);
 }
 
-void IdWaitDialogsFeature::sendValue(QWidget& dialog, QLineEdit* edit, const char* prefix, const QString& value)
+void IdWaitDialogsFeature::sendValue(QWidget& dialog, QLineEdit* edit, const QString& value,
+                                     QByteArray (*command)(const QString&))
 {
     edit->setText(value);
     edit->repaint();
     ComPort& port = *f_.ApdComPort1;
     port.setOpen(true);
-    port.PutString(QByteArray(prefix) + value.toLatin1());
+    port.PutString(command(value));
     requestRefresh(f_);
     dialog.hide();
 }

@@ -25,7 +25,7 @@ public:
 private:
     // Writes the formatted value back into the box, sends prefix + value,
     // asks for the report and hides the dialog.
-    void sendValue(QWidget& dialog, QLineEdit* edit, const char* prefix, const QString& value);
+    void sendValue(QWidget& dialog, QLineEdit* edit, const QString& value, QByteArray (*command)(const QString&));
 
     TForm1& f_;
     TForm3& form3_;

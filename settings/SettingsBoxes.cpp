@@ -1,5 +1,6 @@
 #include "settings/SettingsBoxes.h"
 
+#include "settings/SettingCommands.h"
 #include "link/ComPort.h"
 #include "platform/Cp932.h"
 #include "platform/Dialogs.h"
@@ -15,17 +16,6 @@
 #include <QPushButton>
 
 namespace zelt {
-
-namespace {
-
-// The code letter of a recording-interval index.
-char intervalCode(const TForm1& f, int index)
-{
-    const char code = f.intervalCodes.at(index);
-    return code != '\0' ? code : kIntervalCodes[index];
-}
-
-}  // namespace
 
 SettingsBoxesFeature::SettingsBoxesFeature(TForm1& form) : QObject(&form), f_(form)
 {
@@ -51,7 +41,7 @@ void SettingsBoxesFeature::ComboBox1Change(const QString& text)
     ComPort& port = *f_.ApdComPort1;
     if (!port.Open())
         port.setOpen(true);
-    port.PutString(toCp932(QStringLiteral("d") + text));
+    port.PutString(thresholdCommand(text));
     f_.Memo1->clear();
     requestRefresh(f_);
 }
@@ -67,7 +57,7 @@ void SettingsBoxesFeature::ComboBox2Change(const QString& text)
     CommandRule rule;
     rule.guard = Guard::IdentifiedIdle;
     rule.after = AfterSend::Refresh;
-    sendCommand(f_, rule, [this, index] { return QByteArray(1, 'j') + intervalCode(f_, index); });
+    sendCommand(f_, rule, [this, index] { return intervalCommand(f_, index); });
 }
 
 void SettingsBoxesFeature::Button17Click()
@@ -76,7 +66,7 @@ void SettingsBoxesFeature::Button17Click()
         return;
     const int index = nextIntervalIndex(f_.intervalIndex);
     f_.intervalIndex = index;
-    sendCommand(f_, CommandRule{}, [this, index] { return QByteArray(1, 'j') + intervalCode(f_, index); });
+    sendCommand(f_, CommandRule{}, [this, index] { return intervalCommand(f_, index); });
     f_.intervalText = QString::fromLatin1(intervalTextFor(index));
     f_.ComboBox2->showText(f_.intervalText);
 }
@@ -86,7 +76,7 @@ void SettingsBoxesFeature::ComboBox3Change(const QString& text)
     CommandRule rule;
     rule.guard = Guard::Identified;
     rule.after = AfterSend::Refresh;
-    sendCommand(f_, rule, [text] { return QByteArray(1, 'i') + samplingCodeFor(text); });
+    sendCommand(f_, rule, [text] { return samplingCommand(text); });
 }
 
 void SettingsBoxesFeature::ComboBox5Change(const QString& text)
@@ -94,7 +84,7 @@ void SettingsBoxesFeature::ComboBox5Change(const QString& text)
     if (f_.loggerReady) {
         CommandRule rule;
         rule.after = AfterSend::Refresh;
-        sendCommand(f_, rule, [text] { return toCp932(text); });
+        sendCommand(f_, rule, [text] { return rangeCommand(text); });
         return;
     }
     f_.countsPerG = countsPerGForRange(text);
