@@ -1,5 +1,8 @@
 #include "firmware/Firmware.h"
 
+#include "firmware/FirmwareTransfer.h"
+#include "link/LoggerLink.h"
+
 #include "firmware/FirmwareImage.h"
 #include "firmware/HexFile.h"
 #include "link/ComPort.h"
@@ -21,8 +24,6 @@
 namespace zelt {
 
 namespace {
-
-const char kLoaderCall[] = "\x03\x06\x03\x06\x03";
 
 // Lets the port take in bytes (and the window repaint) while a handshake
 // waits; clicks and keys wait until the handler is done.
@@ -73,7 +74,7 @@ QString firmwareNeedsFileMessage()
                           "first; the built-in image is only for the simulated logger. Nothing was sent.");
 }
 
-FirmwareFeature::FirmwareFeature(TForm1& form) : QObject(&form), f_(form)
+FirmwareFeature::FirmwareFeature(TForm1& form) : QObject(&form), f_(form), transfer_(form.link())
 {
     f_.Memo2->setLines(standInImageLines());
 
@@ -177,10 +178,7 @@ void FirmwareFeature::Button37Click()
         return;
     }
     f_.Memo1->clear();
-    ComPort& port = *f_.ApdComPort1;
-    if (!port.Open())
-        port.setOpen(true);
-    port.PutString(QByteArray(kLoaderCall, 5));
+    transfer_.callLoader();
     f_.Memo2->setLines(*image.lines);
     f_.Memo1->setLines(*image.lines);
     f_.Button39->show();
@@ -207,65 +205,54 @@ void FirmwareFeature::Button39Click()
     }
     f_.dialogs().message(QStringLiteral("Do not Release or Power off until update completed"));
 
-    ComPort& port = *f_.ApdComPort1;
     f_.savedTimerInterval = f_.Timer1->interval();
     f_.Timer1->setInterval(0);
     // From here the dispatcher hands the bytes to this feature; while the
     // wait below runs they stay for it.
-    f_.firmwareSending = 1;
     waitingForReady_ = true;
-    Wait wait = Wait::TimedOut;
+    FirmwareTransfer::Wait wait = FirmwareTransfer::Wait::TimedOut;
     try {
-        if (!port.Open())
-            port.setOpen(true);
-        port.PutChar('e');
-        wait = waitForReady();
+        wait = transfer_.erase(readyLimitMs, pauseForPort);
     } catch (...) {
         waitingForReady_ = false;
-        f_.firmwareSending = 0;
         f_.Timer1->setInterval(f_.savedTimerInterval);
         throw;
     }
     waitingForReady_ = false;
-    if (wait != Wait::Got) {
-        f_.firmwareSending = 0;
+    if (wait != FirmwareTransfer::Wait::Got) {
         f_.Timer1->setInterval(f_.savedTimerInterval);
-        f_.dialogs().message(firmwareNotReadyMessage(readyLimitMs, wait == Wait::PortClosed));
+        f_.dialogs().message(firmwareNotReadyMessage(readyLimitMs, wait == FirmwareTransfer::Wait::PortClosed));
         return;
     }
-    // What came with the '#' is not an answer to a line: only answers to
-    // the lines may pace the transfer.
-    while (port.CharReady())
-        port.GetChar();
 
-    sending_ = f_.Memo1->store();
-    f_.firmwareLineCount = sending_.size();
+    const ByteLines sending = f_.Memo1->store();
     f_.ProgressBar1->setMinimum(0);
-    f_.ProgressBar1->setMaximum(f_.firmwareLineCount);
+    f_.ProgressBar1->setMaximum(sending.size());
     f_.ProgressBar1->setValue(0);
     f_.ProgressBar1->show();
-    f_.firmwareLineIndex = 0;
-    f_.Edit12->setText(QString::fromLatin1(sending_.view(0)));
-    sendLine(0);
+    f_.Edit12->setText(QString::fromLatin1(sending.view(0)));
+    // The skip key is the text of its box; one that is no Latin-1 text
+    // matches no line of the image.
+    const QString key = f_.Edit22->text();
+    std::optional<QByteArray> skipKey;
+    if (QString::fromLatin1(key.toLatin1()) == key)
+        skipKey = key.toLatin1();
+    guardedSend([&] { transfer_.start(sending, skipKey); });
     stallWatch_->start();
 }
 
-void FirmwareFeature::sendLine(int index)
+void FirmwareFeature::guardedSend(const std::function<void()>& send)
 {
     try {
-        f_.ApdComPort1->PutString(sending_.at(index));
+        send();
     } catch (...) {
-        // The transfer cannot go on; the error itself is shown by the
-        // handler boundary.
+        // The transfer cannot go on (the transfer has let the line go); the
+        // error itself is shown by the handler boundary.
         stallWatch_->stop();
-        f_.firmwareSending = 0;
         f_.Timer1->setInterval(f_.savedTimerInterval);
         f_.ProgressBar1->hide();
-        sending_.clear();
         throw;
     }
-    f_.firmwareLineIndex = index + 1;
-    sinceLineSent_.start();
 }
 
 void FirmwareFeature::firmwareReceive()
@@ -279,32 +266,20 @@ void FirmwareFeature::firmwareReceive()
         ~InArrival() { flag = false; }
     } inArrival(inArrival_);
 
-    ComPort& port = *f_.ApdComPort1;
-    while (port.CharReady()) {
-        if (port.GetChar() == '!')
-            f_.dialogs().message(QStringLiteral("err"));
+    for (int errors = transfer_.takeAnswer(); errors > 0; --errors)
+        f_.dialogs().message(QStringLiteral("err"));
+    FirmwareTransfer::Step step;
+    guardedSend([&] { step = transfer_.sendNext(); });
+    if (step.next != FirmwareTransfer::Next::AllSent) {
+        const int index = step.answeredIndex;
+        f_.ProgressBar1->setValue(index);
+        f_.Edit12->setText(QString::fromLatin1(transfer_.line(index)) + QString::number(index) +
+                           QString::number(transfer_.lineCount()));
     }
-    const int count = f_.firmwareLineCount;
-    if (f_.firmwareLineIndex >= count - 1) {
-        finish();
-        return;
-    }
-    int index = f_.firmwareLineIndex;
-    const QByteArrayView line = sending_.view(index);
-    f_.ProgressBar1->setValue(index);
-    f_.Edit12->setText(QString::fromLatin1(line) + QString::number(index) + QString::number(count));
-    if (QString::fromLatin1(line) == f_.Edit22->text()) {
-        // The address record of the configuration words and the record after
-        // it stay out of the loader.
-        index += 2;
+    if (step.next == FirmwareTransfer::Next::SentAfterSkip || step.next == FirmwareTransfer::Next::AllSentAfterSkip)
         f_.setCaption(QStringLiteral("Skip CNFG"));
-        if (index >= count) {  // a key that matches near the end skips past it
-            f_.firmwareLineIndex = index;
-            finish();
-            return;
-        }
-    }
-    sendLine(index);
+    if (step.next == FirmwareTransfer::Next::AllSent || step.next == FirmwareTransfer::Next::AllSentAfterSkip)
+        finish();
 }
 
 void FirmwareFeature::finish()
@@ -312,86 +287,38 @@ void FirmwareFeature::finish()
     stallWatch_->stop();
     f_.ProgressBar1->hide();
     f_.Memo1->clear();
-    sending_.clear();
-    ComPort& port = *f_.ApdComPort1;
-    // The tick stays stopped and the transfer flag set until the handshake
-    // is over, so neither the tick nor the watchdog talks into it.
-    const auto restore = [this] {
-        f_.Timer1->setInterval(f_.savedTimerInterval);
-        f_.firmwareSending = 0;
-    };
-    Wait wait = Wait::TimedOut;
+    // The tick stays stopped until the handshake is over, so that it does
+    // not talk into it.
+    FirmwareTransfer::Wait wait = FirmwareTransfer::Wait::TimedOut;
     try {
-        port.PutString("qs");
-        wait = waitForVerify();
+        wait = transfer_.verify(verifyLimitMs, pauseForPort);
     } catch (...) {
-        restore();
+        f_.Timer1->setInterval(f_.savedTimerInterval);
         throw;
     }
-    restore();
-    if (wait != Wait::Got) {
-        f_.dialogs().message(firmwareNoVerifyMessage(verifyLimitMs, wait == Wait::PortClosed));
+    f_.Timer1->setInterval(f_.savedTimerInterval);
+    if (wait != FirmwareTransfer::Wait::Got) {
+        f_.dialogs().message(firmwareNoVerifyMessage(verifyLimitMs, wait == FirmwareTransfer::Wait::PortClosed));
         return;
     }
-    port.PutChar('m');
-}
-
-FirmwareFeature::Wait FirmwareFeature::waitForReady()
-{
-    ComPort& port = *f_.ApdComPort1;
-    QElapsedTimer t;
-    t.start();
-    for (;;) {
-        while (port.CharReady()) {
-            if (port.GetChar() == '#')
-                return Wait::Got;
-        }
-        if (!port.Open())
-            return Wait::PortClosed;
-        if (t.elapsed() >= readyLimitMs)
-            return Wait::TimedOut;
-        pauseForPort();
-    }
-}
-
-FirmwareFeature::Wait FirmwareFeature::waitForVerify()
-{
-    ComPort& port = *f_.ApdComPort1;
-    QElapsedTimer t;
-    t.start();
-    for (;;) {
-        bool any = false;
-        char last = 0;
-        while (port.CharReady()) {
-            last = port.GetChar();
-            any = true;
-        }
-        if (any && last == 'M')
-            return Wait::Got;
-        if (!port.Open())
-            return Wait::PortClosed;
-        if (t.elapsed() >= verifyLimitMs)
-            return Wait::TimedOut;
-        pauseForPort();
-    }
+    transfer_.restart();
 }
 
 void FirmwareFeature::checkStall()
 {
-    if (!f_.firmwareSending || waitingForReady_ || inArrival_ || sending_.empty())
+    if (!f_.firmwareSending || waitingForReady_ || inArrival_ || !transfer_.sending())
         return;
-    if (sinceLineSent_.elapsed() < lineLimitMs)
+    if (transfer_.sinceLineSentMs() < lineLimitMs)
         return;
-    abandon(firmwareStalledMessage(f_.firmwareLineIndex - 1, f_.firmwareLineCount, lineLimitMs));
+    abandon(firmwareStalledMessage(transfer_.lineIndex() - 1, transfer_.lineCount(), lineLimitMs));
 }
 
 void FirmwareFeature::abandon(const QString& message)
 {
     stallWatch_->stop();
-    f_.firmwareSending = 0;
+    transfer_.abandon();
     f_.Timer1->setInterval(f_.savedTimerInterval);
     f_.ProgressBar1->hide();
-    sending_.clear();
     f_.dialogs().message(message);
 }
 

@@ -16,9 +16,10 @@
 // time limit, and a transfer whose logger stops answering is ended by a
 // watch of its own (the tool's silent-logger watchdog leaves transfers
 // alone); each of these ends with a message and the tick running again.
+#include "firmware/FirmwareTransfer.h"
 #include "platform/ByteLines.h"
 
-#include <QElapsedTimer>
+#include <functional>
 #include <QObject>
 #include <QString>
 
@@ -68,26 +69,21 @@ private:
     bool simulatedLoggerAttached() const;
     void showImageChoice();
 
-    enum class Wait { Got, TimedOut, PortClosed };
-    // Polls the port until '#' is read (any earlier byte is discarded).
-    Wait waitForReady();
-    // Polls the port until a polling pass ends with 'M'.
-    Wait waitForVerify();
     void finish();
     // Ends a transfer that cannot go on: the tick runs again and the image
     // stays in the log memo, so "Update" can be pressed again.
     void abandon(const QString& message);
-    void sendLine(int index);
+    // Runs a step that sends to the logger; a port error ends the transfer.
+    void guardedSend(const std::function<void()>& send);
     void checkStall();
 
     TForm1& f_;
     ByteLines fileImage_;       // the checked lines of the opened HEX file
     QString fileName_;          // its name; empty when none is open
     QString lastHexPath_;       // proposed by the next open dialog
-    ByteLines sending_;         // the log memo's lines when the transfer began
+    FirmwareTransfer transfer_;
     bool waitingForReady_ = false;
     bool inArrival_ = false;
-    QElapsedTimer sinceLineSent_;
     QTimer* stallWatch_ = nullptr;
 };
 

@@ -1,0 +1,73 @@
+#pragma once
+// The firmware update's exchange with the logger's loader, without a window:
+// the loader call, "e" and its '#', one image line per answer of the loader
+// (the configuration-word record and the one after it left out), then "qs"
+// with its 'M' and the restart "m". The main window and the command-line
+// tool both run an update through this.
+#include "platform/ByteLines.h"
+
+#include <QByteArray>
+#include <QElapsedTimer>
+#include <functional>
+#include <optional>
+
+namespace zelt {
+
+class LoggerLink;
+
+class FirmwareTransfer {
+public:
+    explicit FirmwareTransfer(LoggerLink& link) : link_(link) {}
+
+    // The loader call (ETX ACK ETX ACK ETX): the logger leaves its program
+    // for its loader.
+    void callLoader();
+
+    enum class Wait { Got, TimedOut, PortClosed };
+    using Pause = std::function<void()>;
+    // "e": the loader erases the program memory and answers '#' (any byte
+    // before it is dropped). Marks the line as the transfer's first, so the
+    // receive path hands every byte to the transfer. pause runs between
+    // looks at the port. A wait that fails leaves the line to the others.
+    Wait erase(int limitMs, const Pause& pause);
+
+    // Starts sending the image: what came with the '#' is dropped (only
+    // answers to the lines may pace the transfer), and line 0 goes out.
+    void start(const ByteLines& image, const std::optional<QByteArray>& skipKey);
+
+    // The loader answered the last line sent: its bytes are taken, and the
+    // number of errors ('!') among them returned.
+    int takeAnswer();
+    // Then the next line goes out (or the image is all sent).
+    enum class Next { Sent, SentAfterSkip, AllSent, AllSentAfterSkip };
+    struct Step {
+        Next next = Next::Sent;
+        int answeredIndex = 0;  // the index the answer moved to, before a skip
+    };
+    Step sendNext();
+
+    // "qs": the loader verifies the image and answers 'M'; then "m" restarts
+    // the logger. The line is the others' again whatever the outcome.
+    Wait verify(int limitMs, const Pause& pause);
+    void restart();
+
+    // Ends a transfer that cannot go on.
+    void abandon();
+
+    bool sending() const;
+    int lineIndex() const;  // lines sent so far
+    int lineCount() const;
+    QByteArrayView line(int index) const { return image_.view(index); }
+    // Time since the last line went out.
+    qint64 sinceLineSentMs() const { return sinceLineSent_.isValid() ? sinceLineSent_.elapsed() : 0; }
+
+private:
+    void sendLine(int index);
+
+    LoggerLink& link_;
+    ByteLines image_;
+    std::optional<QByteArray> skipKey_;  // a line equal to it is skipped with the next
+    QElapsedTimer sinceLineSent_;
+};
+
+}  // namespace zelt
