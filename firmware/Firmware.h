@@ -88,9 +88,6 @@ private:
 };
 
 // Messages of the update that are the tool's own.
-QString firmwareNotReadyMessage(int limitMs, bool portClosed);
-QString firmwareNoVerifyMessage(int limitMs, bool portClosed);
-QString firmwareStalledMessage(int lineIndex, int lineCount, int limitMs);
 QString firmwareNoImageMessage();
 QString firmwareNeedsFileMessage();
 

@@ -6,8 +6,38 @@
 namespace zelt {
 
 namespace {
+
 const char kLoaderCall[] = "\x03\x06\x03\x06\x03";
+
+QString seconds(int ms)
+{
+    return QString::number((ms + 999) / 1000);
+}
+
 }  // namespace
+
+QString firmwareNotReadyMessage(int limitMs, bool portClosed)
+{
+    return (portClosed ? QStringLiteral("Update not started: the port closed before the logger answered \"e\" with \"#\".")
+                       : QStringLiteral("Update not started: the logger did not answer \"e\" with \"#\" within %1 s.")
+                             .arg(seconds(limitMs))) +
+           QStringLiteral(" Nothing of the image was sent.");
+}
+
+QString firmwareNoVerifyMessage(int limitMs, bool portClosed)
+{
+    return (portClosed ? QStringLiteral("The port closed before the logger answered \"qs\" with \"M\".")
+                       : QStringLiteral("The logger did not answer \"qs\" with \"M\" within %1 s.").arg(seconds(limitMs))) +
+           QStringLiteral(" The image was sent, but the update is not confirmed.");
+}
+
+QString firmwareStalledMessage(int lineIndex, int lineCount, int limitMs)
+{
+    return QStringLiteral("Update stopped: the logger did not answer line %1 of %2 within %3 s.")
+        .arg(lineIndex)
+        .arg(lineCount)
+        .arg(seconds(limitMs));
+}
 
 void FirmwareTransfer::callLoader()
 {

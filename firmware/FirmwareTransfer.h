@@ -8,6 +8,7 @@
 
 #include <QByteArray>
 #include <QElapsedTimer>
+#include <QString>
 #include <functional>
 #include <optional>
 
@@ -69,5 +70,10 @@ private:
     std::optional<QByteArray> skipKey_;  // a line equal to it is skipped with the next
     QElapsedTimer sinceLineSent_;
 };
+
+// What the update says when a wait or a line fails.
+QString firmwareNotReadyMessage(int limitMs, bool portClosed);
+QString firmwareNoVerifyMessage(int limitMs, bool portClosed);
+QString firmwareStalledMessage(int lineIndex, int lineCount, int limitMs);
 
 }  // namespace zelt

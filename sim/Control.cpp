@@ -77,6 +77,7 @@ std::string programUsage()
            "  --realtime          output at the serial rate (11,520 bytes/s)\n"
            "  --error MODE        none|err|negative|short|noequals|noblank\n"
            "  --loader-error      the firmware loader rejects every line\n"
+           "  --keep-settings     answer settings commands \"NG\" and change nothing\n"
            "  --stream-speed F    sample stream speed factor (1 = 200 samples/s)\n"
            "  --print-device      also print the device path alone on a line\n"
            "stdin commands: unplug, replug, silence off|nomark|on, noise on|off,\n"
@@ -146,6 +147,8 @@ bool parseProgramArguments(const std::vector<std::string>& args, ProgramOptions*
                 return fail("--error needs one of none|err|negative|short|noequals|noblank");
         } else if (a == "--loader-error") {
             o.behaviour.loaderError = true;
+        } else if (a == "--keep-settings") {
+            o.behaviour.keepSettings = true;
         } else if (a == "--stream-speed") {
             if (!value(&v) || !toDouble(v, &o.behaviour.streamSpeed) || o.behaviour.streamSpeed <= 0)
                 return fail("--stream-speed needs a positive factor");

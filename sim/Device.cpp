@@ -608,7 +608,7 @@ std::string Device::answer(const std::string& cmd, SteadyTime now)
     case ' ': case 'e': case '#': return render({});
     default: break;
     }
-    return render({applySetting(cmd, now) ? "OK" : "NG"});
+    return render({!behaviour_.keepSettings && applySetting(cmd, now) ? "OK" : "NG"});
 }
 
 bool Device::applySetting(const std::string& cmd, SteadyTime now)

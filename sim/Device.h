@@ -72,6 +72,7 @@ struct Behaviour {
     ErrorMode error = ErrorMode::None;
     ReportForm form = ReportForm::Long;
     bool loaderError = false;     // the firmware loader rejects every line
+    bool keepSettings = false;    // settings commands are answered "NG" and change nothing
     double streamSpeed = 1.0;     // sample stream speed, 1 = 200 samples per second
 };
 

@@ -1,0 +1,404 @@
+#include "cli/Commands.h"
+
+#include "cli/Arguments.h"
+#include "cli/Progress.h"
+#include "cli/Session.h"
+#include "data/CaptureExchange.h"
+#include "data/DownloadExchange.h"
+#include "firmware/HexFile.h"
+#include "platform/ComPortNames.h"
+#include "platform/Clock.h"
+#include "platform/FileErrors.h"
+#include "platform/LineFiles.h"
+#include "settings/CommandText.h"
+#include "settings/SettingCommands.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <stdexcept>
+#include <vector>
+
+#if defined(ZELT_HAVE_SIMULATOR)
+#include "sim/Program.h"
+#endif
+
+namespace zelt::cli {
+
+namespace {
+
+void print(std::FILE* f, const QString& text)
+{
+    const QByteArray bytes = text.toLocal8Bit();
+    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), f);
+    std::fflush(f);
+}
+
+// ---- ports --------------------------------------------------------------
+
+QString kindOf(const SerialDeviceInfo& d)
+{
+    if (d.registered)
+        return QStringLiteral("simulated logger");
+    if (d.vendorId == QLatin1String("0FE3") && d.productId == QLatin1String("6002"))
+        return QStringLiteral("logger");
+    if (d.vendorId == QLatin1String("0403") && d.productId == QLatin1String("6001"))
+        return QStringLiteral("generic adapter");
+    return QString();
+}
+
+int ports(const Options& o, std::FILE* out)
+{
+    const std::vector<SerialDeviceInfo> devices = listSerialDevices();
+    if (o.json) {
+        QJsonArray list;
+        for (const SerialDeviceInfo& d : devices) {
+            QJsonObject p;
+            p[QStringLiteral("com")] = d.comName;
+            p[QStringLiteral("device")] = d.devicePath;
+            p[QStringLiteral("usbId")] =
+                d.vendorId.isEmpty() ? QString() : d.vendorId + QLatin1Char(':') + d.productId;
+            p[QStringLiteral("driver")] = d.driver;
+            p[QStringLiteral("kind")] = kindOf(d);
+            p[QStringLiteral("description")] = d.description;
+            list.append(p);
+        }
+        print(out, QString::fromUtf8(QJsonDocument(list).toJson(QJsonDocument::Compact)) + QLatin1Char('\n'));
+        return 0;
+    }
+    if (devices.empty()) {
+        print(out, QStringLiteral("no serial ports\n"));
+        return 0;
+    }
+    for (const SerialDeviceInfo& d : devices) {
+        const QString usb = d.vendorId.isEmpty() ? QStringLiteral("-") : d.vendorId + QLatin1Char(':') + d.productId;
+        print(out, QStringLiteral("%1 %2 %3 %4 %5\n")
+                       .arg(d.comName, -8)
+                       .arg(d.devicePath, -20)
+                       .arg(usb, -10)
+                       .arg(d.driver.isEmpty() ? QStringLiteral("-") : d.driver, -10)
+                       .arg(kindOf(d))
+                       .trimmed() +
+                   QLatin1Char('\n'));
+    }
+    return 0;
+}
+
+// ---- info ---------------------------------------------------------------
+
+int info(Session& s, const Options& o, std::FILE* out)
+{
+    s.connectLogger();
+    const QString number = QString::fromLatin1(s.state().loggerNumberText.bytes());
+    const auto reported = s.settings().reported();
+    if (o.json) {
+        QJsonObject settings;
+        for (const auto& [name, value] : reported)
+            settings[QString::fromLatin1(name)] = value;
+        QJsonObject all;
+        all[QStringLiteral("port")] = s.portName();
+        all[QStringLiteral("device")] = s.devicePath();
+        all[QStringLiteral("loggerNumber")] = number;
+        all[QStringLiteral("countsPerG")] = s.state().countsPerG;
+        all[QStringLiteral("settings")] = settings;
+        print(out, QString::fromUtf8(QJsonDocument(all).toJson(QJsonDocument::Indented)));
+        return 0;
+    }
+    print(out, QStringLiteral("%1 %2 (%3)\n").arg(QStringLiteral("port"), -16).arg(s.portName(), s.devicePath()));
+    print(out, QStringLiteral("%1 %2\n").arg(QStringLiteral("loggerNumber"), -16).arg(number));
+    print(out, QStringLiteral("%1 %2\n").arg(QStringLiteral("countsPerG"), -16).arg(s.state().countsPerG));
+    for (const auto& [name, value] : reported)
+        print(out, QStringLiteral("%1 %2\n").arg(QString::fromLatin1(name), -16).arg(value));
+    return 0;
+}
+
+// ---- files --------------------------------------------------------------
+
+// A file is written under a temporary name and renamed once complete; the
+// folder is checked before the logger is asked, so nothing is fetched for
+// a file that cannot be written.
+void checkWritable(const QString& path)
+{
+    if (path == QLatin1String("-"))
+        return;
+    const QFileInfo file(path);
+    const QFileInfo dir(file.absolutePath());
+    if (!dir.isDir())
+        throw Failure{2, QStringLiteral("cannot write %1: the folder %2 does not exist").arg(path, dir.filePath())};
+    if (!dir.isWritable() || (file.exists() && !file.isWritable()))
+        throw Failure{2, QStringLiteral("cannot write %1: not permitted").arg(path)};
+    if (file.isDir())
+        throw Failure{2, QStringLiteral("cannot write %1: it is a folder").arg(path)};
+}
+
+void writeOut(const ByteLines& lines, const QString& path, std::FILE* out)
+{
+    if (path == QLatin1String("-")) {
+        for (int i = 0; i < lines.size(); ++i) {
+            const QByteArrayView line = lines.view(i);
+            std::fwrite(line.data(), 1, static_cast<size_t>(line.size()), out);
+            std::fwrite("\r\n", 1, 2, out);
+        }
+        std::fflush(out);
+        return;
+    }
+    try {
+        writeLinesFile(lines, path);
+    } catch (const FileError& e) {
+        throw Failure{1, QString::fromUtf8(e.what())};
+    }
+}
+
+Transfer transferOf(const QString& variant)
+{
+    if (variant == QLatin1String("C"))
+        return Transfer::Enquire;
+    if (variant == QLatin1String("G"))
+        return Transfer::Version3;
+    if (variant == QLatin1String("star"))
+        return Transfer::Star;
+    return Transfer::Get;
+}
+
+int download(Session& s, const Options& o, Progress& progress, std::FILE* out)
+{
+    checkWritable(o.output);
+    const ByteLines lines = s.download(transferOf(o.variant));
+    writeOut(lines, o.output, out);
+    if (o.output != QLatin1String("-"))
+        progress.note(QStringLiteral("%1: %2 records, %3 lines").arg(o.output).arg(s.state().decodedCount).arg(lines.size()));
+    return 0;
+}
+
+int capture(Session& s, const Options& o, Progress& progress, std::FILE* out)
+{
+    checkWritable(o.output);
+    const ByteLines lines = s.capture(o.seconds);
+    writeOut(lines, o.output, out);
+    if (o.output != QLatin1String("-"))
+        progress.note(QStringLiteral("%1: %2 samples").arg(o.output).arg(o.seconds * kSamplesPerSecond - 1));
+    return 0;
+}
+
+// ---- set ----------------------------------------------------------------
+
+struct Change {
+    QString name, value;
+    QByteArray command, queued1 = "p", queued2, queued3;
+    // The reported setting that confirms it, and the text it must show.
+    QString LoggerSettings::*field = nullptr;
+    QString expected;
+    bool numeric = false;  // compared as numbers ("042" is 42)
+};
+
+int wholeNumber(const QString& name, const QString& value, int low, int high)
+{
+    bool ok = false;
+    const int n = value.trimmed().toInt(&ok);
+    if (!ok || n < low || n > high)
+        throw Failure{2, QStringLiteral("%1 takes a whole number from %2 to %3, not \"%4\"").arg(name).arg(low).arg(high).arg(value)};
+    return n;
+}
+
+Change changeFor(const QString& name, const QString& value, const LinkState& state)
+{
+    Change c;
+    c.name = name;
+    c.value = value;
+    const auto badValue = [&](const QString& takes) {
+        return Failure{2, QStringLiteral("%1 takes %2, not \"%3\"").arg(name, takes, value)};
+    };
+    if (name == QLatin1String("interval")) {
+        const int index = intervalIndexForText(value);
+        if (index < 0)
+            throw badValue(QStringLiteral("one of 1sec 5sec 10sec 15sec 20sec 30sec 1min 2min 3min 4min 5min 10min "
+                                          "15min 20min 30min"));
+        c.command = intervalCommand(state, index);
+        c.field = &LoggerSettings::interval;
+        c.expected = value;
+    } else if (name == QLatin1String("sampling")) {
+        if (samplingCodeFor(value) == '0')
+            throw badValue(QStringLiteral("a sampling period of the list (zelt set --help)"));
+        c.command = samplingCommand(value);
+        c.field = &LoggerSettings::sampling;
+        c.expected = value;
+    } else if (name == QLatin1String("threshold")) {
+        const int n = wholeNumber(name, value, 0, 98);
+        const QString text = QStringLiteral("%1").arg(n, 2, 10, QLatin1Char('0'));
+        c.command = thresholdCommand(text);
+        c.field = &LoggerSettings::threshold;
+        c.expected = text;
+        c.numeric = true;
+    } else if (name == QLatin1String("range")) {
+        if (!QStringList{"10", "20", "50", "00", "01", "02"}.contains(value))
+            throw badValue(QStringLiteral("10, 20, 50, 00, 01 or 02"));
+        c.command = rangeCommand(value);
+        c.field = &LoggerSettings::range;
+        c.expected = value;
+    } else if (name == QLatin1String("id")) {
+        wholeNumber(name, value, 0, 255);
+        const QString text = formatIdValue(value.trimmed());
+        c.command = idCommand(text);
+        c.field = &LoggerSettings::myId;
+        c.expected = text;
+        c.numeric = true;
+    } else if (name == QLatin1String("wait")) {
+        wholeNumber(name, value, 0, 99);
+        const QString text = formatWaitValue(value.trimmed());
+        c.command = waitCommand(text);
+        c.field = &LoggerSettings::wait;
+        c.expected = text;
+        c.numeric = true;
+    } else if (name == QLatin1String("start")) {
+        const QString lower = value.toLower();
+        const QString text = lower == QLatin1String("now")     ? kStartNow
+                             : lower == QLatin1String("sleep") ? kStartSleep
+                             : lower == QLatin1String("start") ? kStartRunning
+                                                               : value;
+        if (text != kStartNow && text != kStartSleep && text != kStartRunning)
+            throw badValue(QStringLiteral("now, sleep or start"));
+        const std::optional<StartModeChange> change = startModeChange(text, formatDayValue(toDayValue(localNow())), {});
+        c.command = change->command;
+        c.queued1 = change->queued1;
+        c.queued2 = change->queued2;
+        c.queued3 = change->queued3;
+        if (text != kStartNow) {
+            c.field = &LoggerSettings::startMode;
+            c.expected = text == kStartSleep ? kStartSleep : kStartRunning;
+        }
+    } else if (name == QLatin1String("clock")) {
+        if (value != QLatin1String("now"))
+            throw badValue(QStringLiteral("now"));
+        // As "新規開始" does: the clock, then the logger's time shown.
+        c.command = clockCommand(formatDayValue(toDayValue(localNow())));
+        c.queued1 = "t";
+    }
+    return c;
+}
+
+bool sameSetting(const QString& reported, const Change& c)
+{
+    if (!c.numeric)
+        return reported.trimmed() == c.expected;
+    bool a = false, b = false;
+    const int x = reported.trimmed().toInt(&a), y = c.expected.toInt(&b);
+    return a && b && x == y;
+}
+
+int set(Session& s, const Options& o, std::FILE* out)
+{
+    // Every value is checked before the logger is asked anything.
+    std::vector<Change> changes;
+    for (const auto& [name, value] : o.settings)
+        changes.push_back(changeFor(name, value, s.state()));
+    s.connectLogger();
+    for (const Change& c : changes) {
+        s.exchange(c.command, c.queued1, c.queued2, c.queued3);
+        if (!c.field) {
+            print(out, QStringLiteral("%1=%2 sent\n").arg(c.name, c.value));
+            continue;
+        }
+        // The report read back, whatever the command's own answer held.
+        s.exchange("p", {});
+        const QString reported = s.settings().*c.field;
+        if (!sameSetting(reported, c))
+            throw Failure{1, QStringLiteral("the logger did not take %1=%2: it reports %3")
+                                 .arg(c.name, c.value, reported.isNull() ? QStringLiteral("nothing") : reported)};
+        print(out, QStringLiteral("%1=%2 confirmed\n").arg(c.name, reported.trimmed()));
+    }
+    return 0;
+}
+
+// ---- firmware -----------------------------------------------------------
+
+int firmware(Session& s, const Options& o, Progress& progress, std::FILE* out)
+{
+    // Only a file that passes the loader's checks is sent.
+    const HexFileResult image = loadHexFile(o.image);
+    if (!image.error.isEmpty())
+        throw Failure{2, image.error};
+    s.firmware(image.lines, QByteArray(kConfigAddressRecord));
+    progress.note(QString());
+    print(out, QStringLiteral("firmware updated from %1 (%2 lines)\n").arg(QFileInfo(o.image).fileName()).arg(image.lines.size()));
+    return 0;
+}
+
+// ---- monitor ------------------------------------------------------------
+
+QString axisText(const MonitorReading::Axis& a)
+{
+    return a.present ? QString::fromLatin1(a.text.data(), static_cast<qsizetype>(a.text.size())).trimmed() : QString();
+}
+
+int monitor(Session& s, std::FILE* out)
+{
+    print(out, QStringLiteral("time,x,y,z,temperature(C)\n"));
+    s.monitor([out](const MonitorReading& r) {
+        const QString temperature =
+            r.temperature ? QString::fromLatin1(r.temperature->data(), static_cast<qsizetype>(r.temperature->size())).trimmed()
+                          : QString();
+        print(out, QStringLiteral("%1,%2,%3,%4,%5\n")
+                       .arg(formatDayValue(toDayValue(localNow())), axisText(r.x), axisText(r.y), axisText(r.z),
+                            temperature));
+    });
+    return 0;
+}
+
+}  // namespace
+
+int runZelt(const QStringList& args, std::FILE* out, std::FILE* err)
+{
+    const Parsed parsed = parseArguments(args);
+    const Options& o = parsed.options;
+    if (!parsed.error.isEmpty()) {
+        print(err, QStringLiteral("zelt: %1\n").arg(parsed.error));
+        print(err, o.command == Command::None ? QStringLiteral("Try \"zelt --help\".\n")
+                                              : QStringLiteral("Try \"zelt %1 --help\".\n").arg(args.value(0)));
+        return 2;
+    }
+    if (o.help && o.command != Command::Simulate) {
+        print(out, o.command == Command::None ? usageText() : commandHelp(o.command));
+        return 0;
+    }
+    if (o.command == Command::Simulate) {
+#if defined(ZELT_HAVE_SIMULATOR)
+        std::vector<std::string> simArgs;
+        for (const QString& a : o.simulatorArguments)
+            simArgs.push_back(a.toStdString());
+        return sim::runSimulatorProgram(simArgs);
+#else
+        print(err, QStringLiteral("zelt: the simulated logger is not part of this build\n"));
+        return 2;
+#endif
+    }
+    if (o.command == Command::Ports)
+        return ports(o, out);
+
+    Progress progress(Progress::styleFor(o.quiet), err);
+    try {
+        Session session(progress, o.timeoutMs);
+        session.usePort(o.port, o.genericAdapter);
+        switch (o.command) {
+        case Command::Info: return info(session, o, out);
+        case Command::Download: return download(session, o, progress, out);
+        case Command::Capture: return capture(session, o, progress, out);
+        case Command::Set: return set(session, o, out);
+        case Command::Firmware: return firmware(session, o, progress, out);
+        case Command::Monitor: return monitor(session, out);
+        default: break;
+        }
+    } catch (const Failure& f) {
+        progress.end();
+        print(err, QStringLiteral("zelt: %1\n").arg(f.reason));
+        return f.code;
+    } catch (const std::exception& e) {
+        progress.end();
+        print(err, QStringLiteral("zelt: %1\n").arg(QString::fromLocal8Bit(e.what())));
+        return 1;
+    }
+    return 2;
+}
+
+}  // namespace zelt::cli

@@ -1,0 +1,28 @@
+// zelt: the logger from the command line (see cli/Commands.h).
+#include "cli/Commands.h"
+#include "cli/Session.h"
+
+#include <QCoreApplication>
+#include <csignal>
+
+namespace {
+
+void onInterrupt(int)
+{
+    zelt::cli::interruptRequested() = true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    QStringList args = QCoreApplication::arguments();
+    args.removeFirst();
+    // "zelt simulate" handles its own signals.
+    if (args.value(0) != QLatin1String("simulate")) {
+        std::signal(SIGINT, onInterrupt);
+        std::signal(SIGTERM, onInterrupt);
+    }
+    return zelt::cli::runZelt(args);
+}

@@ -1,0 +1,431 @@
+// zelt, the command-line tool, as a user runs it: a program with arguments,
+// exit codes, standard output and error, against the simulated logger on a
+// pseudo-terminal; the window on the same logger where the two must agree.
+#include "cli/Arguments.h"
+#include "cli/Progress.h"
+#include "tests/SimulatedTool.h"
+#include "tests/WaitFor.h"
+#include "tests/data/DataTool.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QRegularExpression>
+#include <gtest/gtest.h>
+
+#include <csignal>
+
+using namespace zelt;
+using namespace zelt::test;
+
+namespace {
+
+struct ZeltRun {
+    int code = -1;
+    QByteArray out, err;
+    qint64 ms = 0;
+};
+
+// Runs zelt to its end (or kills it after limitMs).
+ZeltRun zelt(const QStringList& args, int limitMs = 60000)
+{
+    QProcess p;
+    QElapsedTimer t;
+    t.start();
+    p.start(QStringLiteral(ZELT_CLI_PROGRAM), args);
+    if (!p.waitForFinished(limitMs)) {
+        p.kill();
+        p.waitForFinished();
+        ADD_FAILURE() << "zelt " << args.join(' ').toStdString() << " did not end within " << limitMs << " ms";
+    }
+    ZeltRun r;
+    r.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    r.out = p.readAllStandardOutput();
+    r.err = p.readAllStandardError();
+    r.ms = t.elapsed();
+    return r;
+}
+
+std::string shown(const ZeltRun& r)
+{
+    return "exit " + std::to_string(r.code) + "\nstdout: " + r.out.left(2000).toStdString() +
+           "\nstderr: " + r.err.left(2000).toStdString();
+}
+
+QString com(int n)
+{
+    return QStringLiteral("COM%1").arg(n);
+}
+
+// The simulated logger alone, plugged in, on its COM number.
+struct Logger {
+    explicit Logger(int comNumber, sim::Options options = {}) : tool(comNumber, options), number(comNumber)
+    {
+        const std::string error = tool.plugIn();
+        EXPECT_TRUE(error.empty()) << error;
+    }
+    sim::Simulator& sim() { return tool.sim; }
+    bool saw(const std::string& command)
+    {
+        const auto c = sim().observations().commands;
+        return std::find(c.begin(), c.end(), command) != c.end();
+    }
+    SimulatedTool tool;
+    int number;
+};
+
+// ---- arguments ----------------------------------------------------------
+
+TEST(CliArguments, WrongUsageIsRefusedWithAReason)
+{
+    struct Case {
+        QStringList args;
+        const char* says;
+    };
+    const Case cases[] = {
+        {{}, "no command"},
+        {{"frobnicate"}, "unknown command"},
+        {{"info"}, "--port is needed"},
+        {{"download", "--port", "COM9"}, "-o FILE is needed"},
+        {{"download", "--port", "COM9", "-o", "x.csv", "--variant", "Q"}, "--variant is D, C, G or star"},
+        {{"capture", "--port", "COM9", "-o", "x.csv"}, "--seconds N is needed"},
+        {{"capture", "--port", "COM9", "-o", "x.csv", "--seconds", "3"}, "from 5 to 360"},
+        {{"capture", "--port", "COM9", "-o", "x.csv", "--seconds", "ten"}, "not \"ten\""},
+        {{"set", "--port", "COM9"}, "no NAME=VALUE"},
+        {{"set", "--port", "COM9", "colour=red"}, "unknown setting \"colour\""},
+        {{"firmware", "--port", "COM9"}, "--image FILE.hex is needed"},
+        {{"info", "--port", "COM9", "--timeout", "0"}, "from 1 to 3600"},
+        {{"info", "--port", "COM9", "--verbose"}, "unknown option \"--verbose\""},
+        {{"info", "--port"}, "--port needs a value"},
+    };
+    for (const Case& c : cases) {
+        const cli::Parsed p = cli::parseArguments(c.args);
+        EXPECT_TRUE(p.error.contains(QString::fromUtf8(c.says))) << c.args.join(' ').toStdString() << " -> "
+                                                                  << p.error.toStdString();
+    }
+    const cli::Parsed ok = cli::parseArguments(
+        {"set", "--port", "auto", "--generic", "interval=5min", "start=now", "--timeout", "2", "--quiet"});
+    EXPECT_TRUE(ok.error.isEmpty()) << ok.error.toStdString();
+    EXPECT_EQ(ok.options.command, cli::Command::Set);
+    EXPECT_TRUE(ok.options.genericAdapter && ok.options.quiet);
+    EXPECT_EQ(ok.options.timeoutMs, 2000);
+    ASSERT_EQ(ok.options.settings.size(), 2u);
+    EXPECT_EQ(ok.options.settings[1].first, QStringLiteral("start"));
+    EXPECT_EQ(ok.options.settings[1].second, QStringLiteral("now"));
+}
+
+TEST(CliArguments, ProgressBarShowsCountRateAndTimeLeft)
+{
+    EXPECT_EQ(cli::Progress::barText(QStringLiteral("download"), 500, 1000, QStringLiteral("records"), 2.0),
+              QStringLiteral("download [############............] 500/1000 records 50%, 2 s left, 250 records/s"));
+    EXPECT_EQ(cli::Progress::barText(QStringLiteral("download"), 0, 0, QStringLiteral("records"), 0.0),
+              QStringLiteral("download 0 records"));
+    // A count past the total (the logger went on recording) stays a full bar.
+    EXPECT_TRUE(cli::Progress::barText(QStringLiteral("d"), 12, 10, QStringLiteral("r"), 1.0)
+                    .startsWith(QStringLiteral("d [########################] 12/10 r 100%")));
+}
+
+TEST(CliUsage, ProgramExitsWithTwoAndSaysWhyOrHelpsWithZero)
+{
+    for (const QStringList& args : {QStringList{}, QStringList{"frobnicate"}, QStringList{"info", "--port", "LPT1"},
+                                    QStringList{"info", "--port", "/dev/null"},
+                                    QStringList{"download", "--port", "COM9", "-o", "/no/such/folder/x.csv"}}) {
+        const ZeltRun r = zelt(args);
+        EXPECT_EQ(r.code, 2) << args.join(' ').toStdString() << "\n" << shown(r);
+        EXPECT_TRUE(r.err.startsWith("zelt: ")) << shown(r);
+        EXPECT_TRUE(r.out.isEmpty()) << shown(r);
+    }
+    for (const char* command : {"ports", "info", "download", "capture", "set", "firmware", "monitor", "simulate"}) {
+        const ZeltRun r = zelt({QString::fromLatin1(command), "--help"});
+        EXPECT_EQ(r.code, 0) << command << "\n" << shown(r);
+        EXPECT_TRUE(r.out.contains("usage: z")) << command << "\n" << shown(r);
+    }
+    const ZeltRun help = zelt({"--help"});
+    EXPECT_EQ(help.code, 0);
+    for (const char* command : {"ports", "info", "download", "capture", "set", "firmware", "monitor", "simulate"})
+        EXPECT_TRUE(help.out.contains(command)) << command;
+}
+
+// ---- download -----------------------------------------------------------
+
+TEST(CliDownload, FullRecordingIsTheSameBytesAsTheWindowsSave)
+{
+    sim::Options options;
+    options.recording = sim::RecordingKind::Full;
+    Logger logger(61, options);
+    PlainTempDir dir;
+    ASSERT_TRUE(dir.usable());
+    const QString cliFile = dir.path(QStringLiteral("cli.csv"));
+
+    const ZeltRun r = zelt({"download", "--port", com(61), "-o", cliFile, "--quiet"});
+    ASSERT_EQ(r.code, 0) << shown(r);
+    EXPECT_TRUE(r.err.isEmpty()) << shown(r);
+    const QByteArray cliBytes = fileBytes(cliFile);
+    ASSERT_EQ(cliBytes.count("\r\n"), sim::kMemoryRecords + 2);
+    // Only the finished file is left: no temporary one beside it.
+    EXPECT_EQ(QDir(dir.dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("cli.csv")});
+
+    // To standard output, the same bytes.
+    const ZeltRun toStdout = zelt({"download", "--port", com(61), "-o", "-", "--quiet"});
+    ASSERT_EQ(toStdout.code, 0) << shown(toStdout);
+    EXPECT_TRUE(toStdout.out == cliBytes) << toStdout.out.size() << " bytes against " << cliBytes.size();
+
+    // The window: 取得, then 保存.
+    TForm1& f = logger.tool.startTool();
+    ASSERT_TRUE(waitForCondition([&] { return logger.tool.idle() && f.loggerReady == 1; }, 15000));
+    f.Button30->click();
+    ASSERT_TRUE(waitForCondition([&] { return f.downloadActive == 0 && logger.tool.idle(); }, 40000));
+    logger.tool.dialogs.files.push_back(dir.path(QStringLiteral("window")));
+    f.Button6->click();
+    const QByteArray windowBytes = fileBytes(dir.path(QStringLiteral("window.csv")));
+    ASSERT_FALSE(windowBytes.isEmpty());
+    EXPECT_TRUE(windowBytes == cliBytes) << "window " << windowBytes.size() << " bytes, zelt " << cliBytes.size()
+                                         << "; window starts " << windowBytes.left(60).toStdString() << ", zelt "
+                                         << cliBytes.left(60).toStdString();
+}
+
+TEST(CliDownload, SilentLoggerFailsWithinTheTimeoutAndWritesNoFile)
+{
+    Logger logger(62);
+    logger.sim().setSilence(sim::Silence::Nothing);
+    PlainTempDir dir;
+    const QString file = dir.path(QStringLiteral("x.csv"));
+    const ZeltRun r = zelt({"download", "--port", com(62), "-o", file, "--timeout", "1"});
+    EXPECT_EQ(r.code, 1) << shown(r);
+    EXPECT_TRUE(r.err.contains("no answer from the logger on COM62 within 1 s")) << shown(r);
+    EXPECT_EQ(r.err.count('\n'), 1) << "one line: " << shown(r);
+    EXPECT_LT(r.ms, 8000);
+    EXPECT_TRUE(QDir(dir.dir.path()).entryList(QDir::Files).isEmpty());
+}
+
+// A logger that sends slowly, so that the download is under way for a while.
+sim::Options slowFullRecording()
+{
+    sim::Options options;
+    options.recording = sim::RecordingKind::Full;
+    return options;
+}
+
+TEST(CliDownload, UnplugMidDownloadFailsAndWritesNoFile)
+{
+    Logger logger(63, slowFullRecording());
+    logger.sim().setSlow(0, 20000);  // 3 MB at 20 kB/s: minutes, unless cut
+    PlainTempDir dir;
+    const QString file = dir.path(QStringLiteral("x.csv"));
+    QProcess p;
+    p.start(QStringLiteral(ZELT_CLI_PROGRAM), {"download", "--port", com(63), "-o", file, "--quiet"});
+    ASSERT_TRUE(waitForCondition([&] { return logger.saw("D"); }, 15000));
+    logger.sim().unplug();
+    ASSERT_TRUE(p.waitForFinished(15000));
+    const QByteArray err = p.readAllStandardError();
+    EXPECT_EQ(p.exitCode(), 1) << err.toStdString();
+    EXPECT_TRUE(err.contains("no file written")) << err.toStdString();
+    EXPECT_TRUE(err.contains("port lost")) << err.toStdString();
+    EXPECT_TRUE(QDir(dir.dir.path()).entryList(QDir::Files).isEmpty());
+}
+
+TEST(CliDownload, InterruptLeavesNoFileAndTheLoggerUsable)
+{
+    Logger logger(64, slowFullRecording());
+    logger.sim().setSlow(0, 20000);
+    PlainTempDir dir;
+    const QString file = dir.path(QStringLiteral("x.csv"));
+    QProcess p;
+    p.start(QStringLiteral(ZELT_CLI_PROGRAM), {"download", "--port", com(64), "-o", file, "--quiet"});
+    ASSERT_TRUE(waitForCondition([&] { return logger.saw("D"); }, 15000));
+    ::kill(static_cast<pid_t>(p.processId()), SIGINT);
+    ASSERT_TRUE(p.waitForFinished(15000));
+    const QByteArray err = p.readAllStandardError();
+    EXPECT_EQ(p.exitCode(), 130) << err.toStdString();
+    EXPECT_TRUE(err.contains("interrupted")) << err.toStdString();
+    EXPECT_TRUE(QDir(dir.dir.path()).entryList(QDir::Files).isEmpty());
+
+    logger.sim().setSlow(0, 0);
+    const ZeltRun again = zelt({"info", "--port", com(64)});
+    EXPECT_EQ(again.code, 0) << shown(again);
+}
+
+// ---- info, set ----------------------------------------------------------
+
+TEST(CliInfo, JsonParsesAndCarriesTheIdentificationAndSettings)
+{
+    Logger logger(65);
+    const ZeltRun r = zelt({"info", "--port", com(65), "--json"});
+    ASSERT_EQ(r.code, 0) << shown(r);
+    QJsonParseError error;
+    const QJsonDocument doc = QJsonDocument::fromJson(r.out, &error);
+    ASSERT_EQ(error.error, QJsonParseError::NoError) << error.errorString().toStdString() << "\n" << shown(r);
+    ASSERT_TRUE(doc.isObject());
+    const QJsonObject o = doc.object();
+    EXPECT_EQ(o.value("port").toString(), QStringLiteral("COM65"));
+    EXPECT_EQ(o.value("loggerNumber").toString(), QStringLiteral("20240624"));
+    const QJsonObject s = o.value("settings").toObject();
+    EXPECT_EQ(s.value("myId").toString(), QStringLiteral("042"));
+    EXPECT_EQ(s.value("interval").toString(), QStringLiteral("1sec"));
+    EXPECT_EQ(s.value("threshold").toString(), QStringLiteral("15"));
+    EXPECT_EQ(s.value("startMode").toString(), QStringLiteral("開始"));
+    EXPECT_EQ(o.value("countsPerG").toInt(), 50);
+
+    const ZeltRun text = zelt({"info", "--port", com(65)});
+    ASSERT_EQ(text.code, 0) << shown(text);
+    EXPECT_TRUE(text.out.contains("loggerNumber     20240624")) << shown(text);
+
+    logger.sim().setSupportedModel(false);
+    const ZeltRun other = zelt({"info", "--port", com(65)});
+    EXPECT_EQ(other.code, 1) << shown(other);
+    EXPECT_TRUE(other.err.contains("This is not a KTW-128")) << shown(other);
+}
+
+TEST(CliSet, EachSettingIsSentAsTheWindowSendsItAndConfirmed)
+{
+    Logger logger(66);
+    const ZeltRun r = zelt({"set", "--port", com(66), "interval=5min", "threshold=20", "id=7", "wait=3", "range=20",
+                        "sampling=5msec", "start=sleep"});
+    ASSERT_EQ(r.code, 0) << shown(r);
+    const sim::Settings s = logger.sim().settings();
+    EXPECT_EQ(s.intervalCode, 'E');
+    EXPECT_EQ(s.threshold, "20");
+    EXPECT_EQ(s.id, 7);
+    EXPECT_EQ(s.wait, "03");
+    EXPECT_EQ(s.range, "20");
+    EXPECT_EQ(s.samplingCode, 'A');
+    EXPECT_EQ(s.started, '0');
+    for (const char* command : {"j" "E", "d20", "Y007", "w03", "20", "iA", "f"})
+        EXPECT_TRUE(logger.saw(command)) << command;
+    EXPECT_EQ(r.out.count("confirmed"), 7) << shown(r);
+
+    // A value of the wrong kind is refused before the logger is asked.
+    const int before = static_cast<int>(logger.sim().observations().commands.size());
+    const ZeltRun bad = zelt({"set", "--port", com(66), "threshold=12", "interval=7min"});
+    EXPECT_EQ(bad.code, 2) << shown(bad);
+    EXPECT_EQ(static_cast<int>(logger.sim().observations().commands.size()), before);
+
+    // A setting the logger does not take is an error.
+    auto b = logger.sim().behaviour();
+    b.keepSettings = true;
+    logger.sim().setBehaviour(b);
+    const ZeltRun kept = zelt({"set", "--port", com(66), "threshold=30"});
+    EXPECT_EQ(kept.code, 1) << shown(kept);
+    EXPECT_TRUE(kept.err.contains("the logger did not take threshold=30: it reports 20")) << shown(kept);
+}
+
+// ---- capture, monitor ---------------------------------------------------
+
+TEST(CliCapture, FiveSecondsListAsTheWindowListsThem)
+{
+    Logger logger(67);
+    PlainTempDir dir;
+    const QString file = dir.path(QStringLiteral("cap.csv"));
+    const ZeltRun r = zelt({"capture", "--port", com(67), "--seconds", "5", "-o", file, "--quiet"}, 30000);
+    ASSERT_EQ(r.code, 0) << shown(r);
+    const std::vector<QByteArray> lines = crLfLines(fileBytes(file));
+    ASSERT_EQ(lines.size(), 2u + 999u + 1u);
+    EXPECT_TRUE(lines[0].startsWith("Start Time=")) << lines[0].toStdString();
+    EXPECT_TRUE(lines[0].endsWith(" @1G=50")) << lines[0].toStdString();
+    EXPECT_TRUE(lines[1].contains("p=")) << lines[1].toStdString();
+    const QRegularExpression sample(QStringLiteral(R"(^\d{4}/\d\d/\d\d [ \d]\d:\d\d:\d\d\.\d{3},[ -]*\d+,[ -]*\d+,[ -]*\d+, *-?[\d.]+$)"));
+    for (size_t i = 2; i < lines.size() - 1; ++i)
+        ASSERT_TRUE(sample.match(QString::fromLatin1(lines[i])).hasMatch()) << i << ": " << lines[i].toStdString();
+    EXPECT_TRUE(lines[2].contains(":00.005,")) << lines[2].toStdString();
+    EXPECT_TRUE(lines.back().startsWith("End=>")) << lines.back().toStdString();
+    // The stream was stopped: the logger answers again.
+    EXPECT_EQ(zelt({"info", "--port", com(67)}).code, 0);
+}
+
+TEST(CliMonitor, PrintsReadingsUntilInterrupted)
+{
+    Logger logger(68);
+    sim::Reading reading;
+    reading.x = 3;
+    reading.y = -2;
+    reading.z = 9;
+    reading.tempTenths = 231;
+    logger.sim().setReading(reading);
+    QProcess p;
+    p.start(QStringLiteral(ZELT_CLI_PROGRAM), {"monitor", "--port", com(68)});
+    QByteArray out;
+    ASSERT_TRUE(waitForCondition(
+        [&] {
+            out += p.readAllStandardOutput();
+            return out.count('\n') >= 3;
+        },
+        15000))
+        << out.toStdString() << p.readAllStandardError().toStdString();
+    ::kill(static_cast<pid_t>(p.processId()), SIGINT);
+    ASSERT_TRUE(p.waitForFinished(10000));
+    EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
+    const QList<QByteArray> lines = out.split('\n');
+    EXPECT_EQ(lines[0], "time,x,y,z,temperature(C)");
+    EXPECT_TRUE(lines[1].endsWith(",3,-2,9,23.1")) << lines[1].toStdString();
+    EXPECT_TRUE(lines[2].endsWith(",3,-2,9,23.1")) << lines[2].toStdString();
+}
+
+// ---- firmware -----------------------------------------------------------
+
+TEST(CliFirmware, UpdatesFromAValidatedHexFileOnly)
+{
+    sim::Options options;
+    options.burstGapMs = 1;  // a line's answer at once: 7,500 round trips
+    Logger logger(69, options);
+    PlainTempDir dir;
+    const QString bad = dir.path(QStringLiteral("bad.hex"));
+    {
+        QFile f(bad);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(":10000000FFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFF00\r\nnot a record\r\n");
+    }
+    const ZeltRun refused = zelt({"firmware", "--port", com(69), "--image", bad, "--quiet"});
+    EXPECT_EQ(refused.code, 2) << shown(refused);
+    EXPECT_EQ(logger.sim().observations().loaderLines, 0);
+    EXPECT_FALSE(logger.saw("m")) << "the logger was asked before the file was checked";
+
+    const ZeltRun r = zelt({"firmware", "--port", com(69), "--image", ZELT_STANDIN_IMAGE, "--quiet"}, 300000);
+    ASSERT_EQ(r.code, 0) << shown(r);
+    EXPECT_TRUE(r.out.startsWith("firmware updated from standin_image.hex (7525 lines)")) << shown(r);
+    // Every line but the configuration words' two, and the restart "m" last.
+    EXPECT_EQ(logger.sim().observations().loaderLines, 7522);
+    EXPECT_TRUE(waitForCondition([&] { return !logger.sim().observations().loaderMode; }, 5000));
+
+    logger.sim().setLoaderError(true);
+    const ZeltRun rejected = zelt({"firmware", "--port", com(69), "--image", ZELT_STANDIN_IMAGE, "--quiet"}, 300000);
+    EXPECT_EQ(rejected.code, 1) << shown(rejected);
+    EXPECT_TRUE(rejected.err.contains("the loader reported an error")) << shown(rejected);
+}
+
+// ---- simulate, ports ----------------------------------------------------
+
+TEST(CliSimulate, StartsALoggerThatTheOtherCommandsReach)
+{
+    QTemporaryDir portDir;
+    qputenv("ZELT_PORT_DIR", portDir.path().toLocal8Bit());
+    QProcess simulate;
+    simulate.start(QStringLiteral(ZELT_CLI_PROGRAM), {"simulate", "--com", "70"});
+    QByteArray banner;
+    ASSERT_TRUE(waitForCondition(
+        [&] {
+            banner += simulate.readAllStandardOutput();
+            return banner.contains("simulated logger on COM70");
+        },
+        10000))
+        << banner.toStdString() << simulate.readAllStandardError().toStdString();
+
+    const ZeltRun ports = zelt({"ports"});
+    EXPECT_EQ(ports.code, 0) << shown(ports);
+    EXPECT_TRUE(QString::fromUtf8(ports.out).contains(QRegularExpression(QStringLiteral("COM70 +/dev/pts/\\d+ .*simulated logger"))))
+        << shown(ports);
+    const ZeltRun info = zelt({"info", "--port", "auto"});
+    EXPECT_EQ(info.code, 0) << shown(info);
+    EXPECT_TRUE(info.out.contains("COM70")) << shown(info);
+
+    simulate.terminate();
+    ASSERT_TRUE(simulate.waitForFinished(10000));
+    EXPECT_EQ(simulate.exitCode(), 0);
+    const ZeltRun gone = zelt({"info", "--port", "auto", "--timeout", "1"});
+    EXPECT_EQ(gone.code, 1) << shown(gone);
+    EXPECT_TRUE(gone.err.contains("no logger found")) << shown(gone);
+    qunsetenv("ZELT_PORT_DIR");
+}
+
+}  // namespace
