@@ -25,6 +25,7 @@ constexpr int kVerifyLimitMs = 10000;  // its 'M' after "qs"
 constexpr int kLineLimitMs = 5000;     // its answer to one image line
 constexpr int kMonitorPauseMs = 300;   // between two readings, as the window asks
 constexpr int kEndMarkWaitMs = 1000;   // the end mark after a capture's stream
+constexpr int kSettleMs = 250;         // quiet on the line after the connect
 
 }  // namespace
 
@@ -184,6 +185,19 @@ void Session::connectLogger()
         throw Failure{1, QStringLiteral("This is not a KTW-128: the logger on %1 is a model this tool does not handle")
                              .arg(portName())};
     state_.loggerReady = 1;
+
+    // The connect asks for the settings report twice, and the link ends the
+    // exchange at the first report's end mark: the window drops the second
+    // with the closed port, long before a user presses the next button. A
+    // program goes on at once, so the line is left to go quiet first;
+    // otherwise the rest of that report would be taken for the next
+    // command's answer (a download would store its lines as records).
+    openPort();
+    const WaitEnd quiet = waitFor([] { return false; }, kSettleMs);
+    if (quiet == WaitEnd::Lost || quiet == WaitEnd::Interrupted)
+        fail(quiet, QStringLiteral("after connecting"));
+    port_->setOpen(false);
+    state_.clearLine();
 }
 
 void Session::exchange(const QByteArray& command, const QByteArray& queued1, const QByteArray& queued2,

@@ -272,6 +272,16 @@ TEST(CliInfo, JsonParsesAndCarriesTheIdentificationAndSettings)
     ASSERT_EQ(text.code, 0) << shown(text);
     EXPECT_TRUE(text.out.contains("loggerNumber     20240624")) << shown(text);
 
+    // A port another program holds open is refused, and says so.
+    {
+        QtComPort holder([](const std::vector<SerialDeviceInfo>&) { return std::nullopt; });
+        holder.setComNumber(65);
+        holder.setOpen(true);
+        const ZeltRun busy = zelt({"info", "--port", com(65)});
+        EXPECT_EQ(busy.code, 1) << shown(busy);
+        EXPECT_TRUE(busy.err.contains("in use by another program")) << shown(busy);
+    }
+
     logger.sim().setSupportedModel(false);
     const ZeltRun other = zelt({"info", "--port", com(65)});
     EXPECT_EQ(other.code, 1) << shown(other);
