@@ -1,5 +1,7 @@
 #include "link/QtComPort.h"
 
+#include "link/SerialDevice.h"
+
 
 #include <QElapsedTimer>
 #include <QFileInfo>
@@ -115,8 +117,13 @@ void QtComPort::openOn(quint16 n)
     serial_->setReadBufferSize(kReceiveBufferSize);
     if (!serial_->open(QIODevice::ReadWrite)) {
         QString reason = serial_->errorString();
-        if (serial_->error() == QSerialPort::PermissionError)
-            reason += QStringLiteral(" (the port may be in use by another program)");
+        if (serial_->error() == QSerialPort::PermissionError) {
+            // Either this user may not open the device (then the message
+            // names the group and the rule that give access) or another
+            // program holds it.
+            const QString denied = deviceAccessProblem(device);
+            reason = denied.isEmpty() ? reason + QStringLiteral(" (the port may be in use by another program)") : denied;
+        }
         serial_->clearError();
         fail(QStringLiteral("Cannot open %1 (%2): %3").arg(name, device, reason));
     }
@@ -150,6 +157,10 @@ void QtComPort::openOn(quint16 n)
         serial_->clearError();
         fail(QStringLiteral("Cannot configure %1 (%2): %3").arg(name, device, reason));
     }
+
+    // Bytes handed on at once: every round trip of an exchange (the firmware
+    // update has thousands) would otherwise wait for the adapter's timer.
+    lowLatency_ = requestLowLatency(serial_->handle(), device);
 
     doubtfulErrors_ = 0;
     // Whatever arrived while the port was closed is not for this session.

@@ -21,6 +21,7 @@
 //   port and emits deviceLost once. A device without modem lines (a
 //   pseudo-terminal) opens normally.
 #include "link/ComPort.h"
+#include "link/SerialDevice.h"
 #include "platform/ComPortNames.h"
 
 #include <optional>
@@ -71,6 +72,9 @@ public:
     };
     ModemLines modemLinesAsked() const { return modemLinesAsked_; }
 
+    // What the last open obtained of low latency (nothing on a pseudo-terminal).
+    LowLatency lowLatency() const { return lowLatency_; }
+
 private:
     void openPort();
     void openOn(quint16 n);
@@ -85,6 +89,7 @@ private:
 
     QSerialPort* serial_;
     PortChooser choosePort_;
+    LowLatency lowLatency_;
     quint16 comNumber_ = 1;
     QString device_;
     bool dispatchPosted_ = false;
