@@ -270,6 +270,9 @@ void QtComPort::PutString(const QByteArray& text)
                  .arg(text.size())
                  .arg(serial_->errorString()));
     }
+    // Out to the device now rather than at the event loop's next pass: a
+    // round trip (a firmware line and its answer) waits for nothing else.
+    serial_->flush();
     emit bytesSent(text);
 }
 

@@ -78,11 +78,12 @@ std::string programUsage()
            "  --error MODE        none|err|negative|short|noequals|noblank\n"
            "  --loader-error      the firmware loader rejects every line\n"
            "  --keep-settings     answer settings commands \"NG\" and change nothing\n"
+           "  --latency MS        the USB adapter's latency timer (bytes held up to MS ms)\n"
            "  --stream-speed F    sample stream speed factor (1 = 200 samples/s)\n"
            "  --print-device      also print the device path alone on a line\n"
            "stdin commands: unplug, replug, silence off|nomark|on, noise on|off,\n"
            "  enq off|on|midline, slow MS [BYTES], error MODE, form long|short,\n"
-           "  model supported|unsupported, loader-error on|off, recording NAME [SEED],\n"
+           "  model supported|unsupported, loader-error on|off, latency MS, recording NAME [SEED],\n"
            "  reading X Y Z TEMP | reading auto, stream-speed F, status, quit\n";
 }
 
@@ -149,6 +150,9 @@ bool parseProgramArguments(const std::vector<std::string>& args, ProgramOptions*
             o.behaviour.loaderError = true;
         } else if (a == "--keep-settings") {
             o.behaviour.keepSettings = true;
+        } else if (a == "--latency") {
+            if (!value(&v) || !toInt(v, 0, 1000, &o.behaviour.adapterLatencyMs))
+                return fail("--latency needs milliseconds");
         } else if (a == "--stream-speed") {
             if (!value(&v) || !toDouble(v, &o.behaviour.streamSpeed) || o.behaviour.streamSpeed <= 0)
                 return fail("--stream-speed needs a positive factor");
@@ -245,6 +249,13 @@ std::string runControlCommand(Simulator& sim, const std::string& line, bool* qui
         if (arg != "supported" && arg != "unsupported")
             return "error: model supported|unsupported";
         sim.setSupportedModel(arg == "supported");
+        return "ok";
+    }
+    if (cmd == "latency") {
+        int ms = 0;
+        if (!toInt(arg, 0, 1000, &ms))
+            return "error: latency MS";
+        sim.setAdapterLatency(ms);
         return "ok";
     }
     if (cmd == "loader-error") {

@@ -268,6 +268,12 @@ static std::size_t loaderCommandLength(const std::string& s, std::size_t i)
     return 0;
 }
 
+bool Device::wholeRecordWaiting(const std::string& burst) const
+{
+    return loader_ && !burst.empty() && burst[0] == ':' && loaderCommandLength(burst, 0) == burst.size() &&
+           burst.size() >= 11 && burst.size() == 11 + 2 * static_cast<std::size_t>(hexValue(burst[1]) * 16 + hexValue(burst[2]));
+}
+
 // Checks an Intel HEX record: all hex, the announced length, and a zero sum.
 static bool validHexRecord(const std::string& line)
 {

@@ -73,6 +73,10 @@ struct Behaviour {
     ReportForm form = ReportForm::Long;
     bool loaderError = false;     // the firmware loader rejects every line
     bool keepSettings = false;    // settings commands are answered "NG" and change nothing
+    // The USB serial adapter's latency timer: bytes for the computer wait
+    // until 62 are pending or the timer, running all the time with this
+    // period in ms, next expires (0: handed on at once).
+    int adapterLatencyMs = 0;
     double streamSpeed = 1.0;     // sample stream speed, 1 = 200 samples per second
 };
 
@@ -135,6 +139,9 @@ public:
     // samples due up to now (at most maxSamples; the rest are skipped, as
     // samples are lost when nobody takes them).
     bool streaming() const { return streaming_; }
+    // In loader mode, whether the received bytes are one whole firmware
+    // record: the loader acts on a record's last byte, not on a pause.
+    bool wholeRecordWaiting(const std::string& burst) const;
     void stopStream() { streaming_ = obs_.streaming = false; }
     SteadyTime nextSampleTime() const;
     std::string takeSamples(SteadyTime now, int maxSamples, bool deliver = true);

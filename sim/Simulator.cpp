@@ -24,6 +24,7 @@ using std::chrono::milliseconds;
 constexpr int kSerialBytesPerSecond = 11520;  // 115200 baud, 8N1
 constexpr std::size_t kChunk = 4096;          // largest single write
 constexpr std::size_t kPacedChunk = 64;       // write size when the rate is limited
+constexpr std::size_t kAdapterPacket = 62;    // data bytes of one USB packet of the adapter
 constexpr std::size_t kStreamBacklog = 4096;  // stream samples wait no longer than this
 
 std::string errnoText(const std::string& what) { return what + ": " + std::strerror(errno); }
@@ -71,12 +72,13 @@ int countUsers(const std::string& devicePath, int ownSlave)
     return users;
 }
 
-int msUntil(Clock::time_point now, Clock::time_point t)
+// Microseconds from now to t (0 when t has passed): the loop sleeps to the
+// microsecond, so that answers due in a millisecond come in one.
+long long usUntil(Clock::time_point now, Clock::time_point t)
 {
     if (t <= now)
         return 0;
-    const auto ms = std::chrono::duration_cast<milliseconds>(t - now).count() + 1;
-    return static_cast<int>(std::min<long long>(ms, INT_MAX));
+    return std::chrono::duration_cast<std::chrono::microseconds>(t - now).count() + 1;
 }
 
 }  // namespace
@@ -381,6 +383,7 @@ void Simulator::setErrorMode(ErrorMode mode) { auto b = behaviour(); b.error = m
 void Simulator::setReportForm(ReportForm form) { auto b = behaviour(); b.form = form; setBehaviour(b); }
 void Simulator::setLoaderError(bool on) { auto b = behaviour(); b.loaderError = on; setBehaviour(b); }
 void Simulator::setStreamSpeed(double factor) { auto b = behaviour(); b.streamSpeed = factor; setBehaviour(b); }
+void Simulator::setAdapterLatency(int ms) { auto b = behaviour(); b.adapterLatencyMs = std::max(0, ms); setBehaviour(b); }
 
 void Simulator::setSlow(int answerDelayMs, int bytesPerSecond)
 {
@@ -523,8 +526,14 @@ void Simulator::run()
         }
         lastRefill_ = now;
 
-        // A burst is complete once the line has been quiet for the gap.
-        if (!burst_.empty() && now - lastByte_ >= milliseconds(options_.burstGapMs)) {
+        // A burst is complete once the line has been quiet for the gap, or
+        // at once when it is a whole firmware record for the loader.
+        bool wholeRecord = false;
+        if (!burst_.empty() && now - lastByte_ < milliseconds(options_.burstGapMs)) {
+            std::lock_guard<std::mutex> lock(mutex_);
+            wholeRecord = device_.wholeRecordWaiting(burst_);
+        }
+        if (!burst_.empty() && (wholeRecord || now - lastByte_ >= milliseconds(options_.burstGapMs))) {
             std::string answer;
             {
                 std::lock_guard<std::mutex> lock(mutex_);
@@ -533,9 +542,15 @@ void Simulator::run()
                 streaming = device_.streaming();
                 changed_.notify_all();
             }
+            // At a limited line rate the logger has the burst only once its
+            // last byte has crossed the line.
+            auto due = now;
+            if (b.bytesPerSecond > 0)
+                due = std::max(now, burstStart_ + std::chrono::microseconds(static_cast<long long>(
+                                                      burst_.size() * 1000000.0 / b.bytesPerSecond)));
             burst_.clear();
             if (!answer.empty())
-                pending_.push_back({now + milliseconds(b.answerDelayMs), std::move(answer)});
+                pending_.push_back({due + milliseconds(b.answerDelayMs), std::move(answer)});
         }
         while (!pending_.empty() && pending_.front().due <= now) {
             if (outPos_ > 0 && outPos_ == out_.size()) {
@@ -575,12 +590,31 @@ void Simulator::run()
 
         // Write what may go out now.
         bool wantWrite = outPos_ < out_.size() && master >= 0;
-        int timeout = -1;
+        long long timeout = -1;  // microseconds, -1: until something happens
         if (wantWrite && b.bytesPerSecond > 0) {
             const double need = std::min<double>(static_cast<double>(out_.size() - outPos_), 16.0);
             if (tokens_ < need) {
                 wantWrite = false;
-                timeout = static_cast<int>((need - tokens_) * 1000.0 / b.bytesPerSecond) + 1;
+                timeout = static_cast<long long>((need - tokens_) * 1000000.0 / b.bytesPerSecond) + 1;
+            }
+        }
+        // The adapter hands bytes on when a packet's worth waits or its
+        // latency timer runs out. The timer runs all the time (the adapter
+        // reports its modem status to the computer at every expiry), so a
+        // short answer waits for the next expiry: up to the whole timer.
+        if (wantWrite && b.adapterLatencyMs > 0) {
+            const auto period = milliseconds(b.adapterLatencyMs);
+            if (!holding_) {
+                holding_ = true;
+                heldSince_ = now;
+            }
+            const auto sinceEpoch = heldSince_ - timerEpoch_;
+            const auto ticks = sinceEpoch / period + (sinceEpoch % period != Clock::duration::zero() ? 1 : 0);
+            const auto release = timerEpoch_ + ticks * period;
+            if (out_.size() - outPos_ < kAdapterPacket && now < release) {
+                wantWrite = false;
+                const long long us = usUntil(now, release);
+                timeout = timeout < 0 ? us : std::min(timeout, us);
             }
         }
         if (wantWrite) {
@@ -596,6 +630,8 @@ void Simulator::run()
                     out_.clear();
                     outPos_ = 0;
                 }
+                // Bytes still waiting wait for the timer's next expiry.
+                holding_ = false;
                 continue;  // try to write more straight away
             }
             // EAGAIN: the pty is full; wait until it drains.
@@ -603,8 +639,8 @@ void Simulator::run()
 
         // Sleep until something happens or something is due.
         auto consider = [&](Clock::time_point t) {
-            const int ms = msUntil(now, t);
-            timeout = timeout < 0 ? ms : std::min(timeout, ms);
+            const long long us = usUntil(now, t);
+            timeout = timeout < 0 ? us : std::min(timeout, us);
         };
         if (!burst_.empty())
             consider(lastByte_ + milliseconds(options_.burstGapMs));
@@ -626,7 +662,8 @@ void Simulator::run()
         const nfds_t watchIdx = nfds;
         if (watch >= 0)
             fds[nfds++] = {watch, POLLIN, 0};
-        const int rc = ::poll(fds, nfds, timeout);
+        timespec wait{static_cast<time_t>(timeout / 1000000), static_cast<long>(timeout % 1000000) * 1000};
+        const int rc = ::ppoll(fds, nfds, timeout < 0 ? nullptr : &wait, nullptr);
         if (rc < 0 && errno != EINTR)
             return;
         if (rc <= 0)
@@ -643,6 +680,8 @@ void Simulator::run()
                 const ssize_t n = ::read(master, buf, sizeof buf);
                 if (n <= 0)
                     break;
+                if (burst_.empty())
+                    burstStart_ = Clock::now();
                 burst_.append(buf, static_cast<std::size_t>(n));
                 lastByte_ = Clock::now();
             }

@@ -78,6 +78,7 @@ public:
     void setSupportedModel(bool supported);
     void setLoaderError(bool on);
     void setStreamSpeed(double factor);
+    void setAdapterLatency(int ms);
 
     Observations observations() const;
     // Waits until pred(observations()) holds or the timeout passes; returns
@@ -125,6 +126,12 @@ private:
     // Thread-owned I/O state.
     std::string burst_;
     std::chrono::steady_clock::time_point lastByte_;
+    std::chrono::steady_clock::time_point burstStart_;
+    // The adapter's latency timer expires at whole periods from here; the
+    // output waiting for it has waited since heldSince_.
+    std::chrono::steady_clock::time_point timerEpoch_ = std::chrono::steady_clock::now();
+    bool holding_ = false;
+    std::chrono::steady_clock::time_point heldSince_;
     struct Pending {
         std::chrono::steady_clock::time_point due;
         std::string bytes;
