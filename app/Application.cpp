@@ -14,6 +14,7 @@
 #include "link/QtComPort.h"
 #include "platform/SelectPortDialog.h"
 #include "platform/Dialogs.h"
+#include "platform/Language.h"
 #include "platform/PortDirectory.h"
 #include "platform/SerialDevicesView.h"
 #include "platform/SystemRegistry.h"
@@ -24,6 +25,7 @@
 #include "settings/WindowSize.h"
 #include "shell/TForm1.h"
 
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QLabel>
@@ -120,6 +122,30 @@ Application::Application(const Options& options) : owned_(std::make_unique<Owned
     };
 
     form1_->FormCreate();
+
+    // The windows' language: the command line, else the user's choice in the
+    // main window, else the system's. The choice is a box of its own in the
+    // main window's bottom row; the tool's files do not change with it.
+    languageBox = new QComboBox(form1_.get());
+    languageBox->setObjectName(QStringLiteral("LanguageBox"));
+    languageBox->addItem(QStringLiteral("日本語"), QStringLiteral("ja"));
+    languageBox->addItem(QStringLiteral("English"), QStringLiteral("en"));
+    languageBox->setGeometry(392, 432, 80, 24);
+    languageBox->setToolTip(QStringLiteral("言語 / Language"));
+    for (QWidget* w : std::initializer_list<QWidget*>{form1_.get(), form2_.get(), form3_.get(), form4_.get(),
+                                                     form5_.get(), form6_.get()})
+        watchCaptions(w);
+    const Language language =
+        chooseLanguage(options.arguments, platform.preferences->value(QString::fromLatin1(kLanguagePreference)),
+                       options.locale);
+    useLanguage(language);
+    languageBox->setCurrentIndex(language == Language::English ? 1 : 0);
+    QObject::connect(languageBox, &QComboBox::activated, languageBox, [this, prefs = platform.preferences](int index) {
+        const Language chosen = index == 1 ? Language::English : Language::Japanese;
+        useLanguage(chosen);
+        prefs->setValue(QString::fromLatin1(kLanguagePreference), languageCode(chosen));
+    });
+    languageBox->show();
 }
 
 Application::~Application()

@@ -3,8 +3,12 @@
 // ID dialog, statistics, reservation, wait dialog) and the features of every
 // subsystem joined to the main window. The platform pieces may be supplied
 // (tests pass doubles); missing ones are the system's own.
+#include <QLocale>
 #include <QSize>
+#include <QStringList>
 #include <memory>
+
+class QComboBox;
 
 namespace zelt {
 
@@ -26,6 +30,8 @@ struct ApplicationOptions {
     Dialogs* dialogs = nullptr;         // default: the toolkit's dialogs
     Preferences* preferences = nullptr; // default: the user's settings file
     QSize screen;                       // default: the primary screen's size
+    QStringList arguments;              // the command line ("--lang en|ja")
+    QLocale locale = QLocale::system(); // the system's language
 };
 
 class Application {
@@ -41,6 +47,9 @@ public:
     TForm4& form4() const { return *form4_; }
     TForm5& form5() const { return *form5_; }
     TForm6& form6() const { return *form6_; }
+
+    // The language of the windows, in the main window's bottom row.
+    QComboBox* languageBox = nullptr;
 
 private:
     struct Owned;

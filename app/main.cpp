@@ -68,7 +68,9 @@ int main(int argc, char** argv)
     font.setStyleHint(QFont::SansSerif);
     QApplication::setFont(font);
 
-    zelt::Application tool;
+    zelt::Application::Options options;
+    options.arguments = QCoreApplication::arguments();
+    zelt::Application tool(options);
     tool.form1().show();
     int code = 0;
     try {

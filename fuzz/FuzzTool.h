@@ -43,6 +43,7 @@ struct Tool {
         registry.keys[QString::fromLatin1(kLoggerAdapterKey)] = {
             {QStringLiteral("FriendlyName"), QStringLiteral("USB Serial Port (COM3)")}};
         Application::Options options;
+        options.locale = QLocale(QLocale::Japanese, QLocale::Japan);
         options.port = &port;
         options.registry = &registry;
         options.dialogs = &dialogs;

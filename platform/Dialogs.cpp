@@ -4,6 +4,8 @@
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
+
+#include "platform/Language.h"
 #include <QPushButton>
 
 namespace zelt {
@@ -28,18 +30,19 @@ QString toQtFilter(const QString& filter)
 
 void QtDialogs::message(const QString& text)
 {
-    QMessageBox box(QMessageBox::NoIcon, QApplication::applicationDisplayName(), text, QMessageBox::Ok, parent_);
+    QMessageBox box(QMessageBox::NoIcon, QApplication::applicationDisplayName(), translated(text), QMessageBox::Ok,
+                    parent_);
     box.exec();
 }
 
 bool QtDialogs::question(const QString& text)
 {
-    QMessageBox box(QMessageBox::Question, QApplication::applicationDisplayName(), text,
+    QMessageBox box(QMessageBox::Question, QApplication::applicationDisplayName(), translated(text),
                     QMessageBox::Yes | QMessageBox::No, parent_);
     // The captions in the interface's language, whatever translations the
     // toolkit has loaded.
-    box.button(QMessageBox::Yes)->setText(QStringLiteral("はい(&Y)"));
-    box.button(QMessageBox::No)->setText(QStringLiteral("いいえ(&N)"));
+    box.button(QMessageBox::Yes)->setText(translated(QStringLiteral("はい(&Y)")));
+    box.button(QMessageBox::No)->setText(translated(QStringLiteral("いいえ(&N)")));
     box.setDefaultButton(QMessageBox::No);
     box.setEscapeButton(QMessageBox::No);
     return box.exec() == QMessageBox::Yes;
@@ -48,7 +51,8 @@ bool QtDialogs::question(const QString& text)
 bool QtDialogs::inputQuery(const QString& caption, const QString& prompt, QString& value)
 {
     bool ok = false;
-    const QString text = QInputDialog::getText(parent_, caption, prompt, QLineEdit::Normal, value, &ok);
+    const QString text =
+        QInputDialog::getText(parent_, translated(caption), translated(prompt), QLineEdit::Normal, value, &ok);
     if (ok)
         value = text;
     return ok;

@@ -16,6 +16,7 @@ win_build="${ZELT_WIN_BUILD_DIR:-$here/build-win}"
 mode="${1:-}"
 
 packages=(cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools qt6-serialport-dev libgtest-dev
+          qt6-l10n-tools  # lrelease: the English translation
           qt6-svg-dev libfftw3-dev  # the graph's SVG export and interval spectrum
           fonts-noto-cjk xvfb xauth xdotool libxcb1-dev pkg-config
           clang libclang-rt-14-dev)  # clang and its libFuzzer: the fuzzers of scripts/fuzz.sh

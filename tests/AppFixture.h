@@ -44,6 +44,7 @@ struct AppFixture {
     MemoryRegistry registry;
     ScriptedDialogs dialogs;
     MemoryPreferences preferences;
+    QStringList arguments;  // the tool's command line
     std::unique_ptr<Application> app;
 
     // Registry content of a system whose logger adapter is on comName.
@@ -62,6 +63,8 @@ struct AppFixture {
         options.dialogs = &dialogs;
         options.preferences = &preferences;
         options.screen = screen;
+        options.locale = QLocale(QLocale::Japanese, QLocale::Japan);  // the windows in Japanese unless a test says
+        options.arguments = arguments;
         app = std::make_unique<Application>(options);
         return app->form1();
     }

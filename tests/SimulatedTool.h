@@ -61,6 +61,8 @@ public:
         options.registry = registry.get();
         options.dialogs = &dialogs;
         options.screen = QSize(1280, 1024);
+        options.locale = QLocale(QLocale::Japanese, QLocale::Japan);
+        options.arguments = arguments;
         app = std::make_unique<Application>(options);
         return app->form1();
     }
@@ -81,6 +83,7 @@ public:
     std::unique_ptr<SystemRegistry> registry;
     std::unique_ptr<QtComPort> port;
     ScriptedDialogs dialogs;
+    QStringList arguments;  // the tool's command line
     std::unique_ptr<Application> app;
 };
 

@@ -41,6 +41,7 @@ struct MonitorTool {
     MonitorTool()
     {
         Application::Options options;
+        options.locale = QLocale(QLocale::Japanese, QLocale::Japan);
         options.port = &port;
         options.registry = &registry;
         options.dialogs = &dialogs;
