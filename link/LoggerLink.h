@@ -14,6 +14,8 @@
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
+#include <utility>
+#include <vector>
 
 namespace zelt {
 
