@@ -42,9 +42,9 @@ QString kindOf(const SerialDeviceInfo& d)
 {
     if (d.registered)
         return QStringLiteral("simulated logger");
-    if (d.vendorId == QLatin1String("0FE3") && d.productId == QLatin1String("6002"))
+    if (isLoggerAdapter(d))
         return QStringLiteral("logger");
-    if (d.vendorId == QLatin1String("0403") && d.productId == QLatin1String("6001"))
+    if (isGenericAdapter(d))
         return QStringLiteral("generic adapter");
     return QString();
 }

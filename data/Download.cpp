@@ -2,8 +2,8 @@
 
 #include "data/DataFiles.h"
 #include "data/DownloadExchange.h"
-#include "link/LoggerLink.h"
 #include "link/ComPort.h"
+#include "link/LoggerLink.h"
 #include "platform/Clock.h"
 #include "platform/Cp932.h"
 #include "platform/Dialogs.h"

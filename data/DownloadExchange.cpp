@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
 
 namespace zelt {
 
@@ -51,7 +52,8 @@ DownloadExchange::Result DownloadExchange::finish(const QByteArray& yearText, co
     // Only stored records are read: a count left by a line that merely looked
     // like the logger's count report must not take the pass past the table.
     const int count = std::clamp(s.recordCount, 0, s.recordLines.size());
-    QByteArray last;
+    // The last line made, kept in a buffer that is reused, not allocated per line.
+    std::string last;
     const records::PassResult pass = records::decodePassInto(
         count,
         [&s](int i) {
@@ -62,7 +64,7 @@ DownloadExchange::Result DownloadExchange::finish(const QByteArray& yearText, co
         [&](std::string_view line) {
             const QByteArrayView view(line.data(), static_cast<qsizetype>(line.size()));
             add(view);
-            last = view.toByteArray();
+            last.assign(line.data(), line.size());
         },
         [&progress](int remaining) {
             if (progress)
@@ -72,7 +74,7 @@ DownloadExchange::Result DownloadExchange::finish(const QByteArray& yearText, co
     // The last decoded line stays in the line buffer, where the end mark shows it.
     if (count > 0) {
         const int n = std::min<int>(static_cast<int>(last.size()), kLineBufferSize - 1);
-        std::memcpy(s.lineBuffer, last.constData(), static_cast<size_t>(n));
+        std::memcpy(s.lineBuffer, last.data(), static_cast<size_t>(n));
         s.lineBuffer[n] = '\0';
     }
     s.decodedCount = count;

@@ -1,11 +1,10 @@
 #include "firmware/Firmware.h"
 
-#include "firmware/FirmwareTransfer.h"
-#include "link/LoggerLink.h"
-
 #include "firmware/FirmwareImage.h"
+#include "firmware/FirmwareTransfer.h"
 #include "firmware/HexFile.h"
 #include "link/ComPort.h"
+#include "link/LoggerLink.h"
 #include "platform/Dialogs.h"
 #include "platform/LogMemo.h"
 #include "platform/PeriodicTimer.h"

@@ -364,24 +364,17 @@ void LoggerLink::endMarkArrived()
         s.queuedCommand1 = "p";
         s.queuedCommand2 = "p";
     }
-    if (!s.queuedCommand1.empty()) {
-        const QByteArray command = s.queuedCommand1.bytes();
-        s.queuedCommand1.clear();
+    // The next queued command goes out, in the order they were queued.
+    const auto sendQueued = [this](auto& queued) {
+        if (queued.empty())
+            return false;
+        const QByteArray command = queued.bytes();
+        queued.clear();
         port_.PutString(command);
+        return true;
+    };
+    if (sendQueued(s.queuedCommand1) || sendQueued(s.queuedCommand2) || sendQueued(s.queuedCommand3))
         return;
-    }
-    if (!s.queuedCommand2.empty()) {
-        const QByteArray command = s.queuedCommand2.bytes();
-        s.queuedCommand2.clear();
-        port_.PutString(command);
-        return;
-    }
-    if (!s.queuedCommand3.empty()) {
-        const QByteArray command = s.queuedCommand3.bytes();
-        s.queuedCommand3.clear();
-        port_.PutString(command);
-        return;
-    }
 
     // The exchange is over. Bytes after the end mark are dropped with the close.
     port_.setOpen(false);

@@ -193,4 +193,16 @@ std::vector<SerialDeviceInfo> listSerialDevices()
 #endif
 }
 
+bool isLoggerAdapter(const SerialDeviceInfo& d)
+{
+    return d.vendorId.compare(QLatin1String("0FE3"), Qt::CaseInsensitive) == 0 &&
+           d.productId.compare(QLatin1String("6002"), Qt::CaseInsensitive) == 0;
+}
+
+bool isGenericAdapter(const SerialDeviceInfo& d)
+{
+    return d.vendorId.compare(QLatin1String("0403"), Qt::CaseInsensitive) == 0 &&
+           d.productId.compare(QLatin1String("6001"), Qt::CaseInsensitive) == 0;
+}
+
 }  // namespace zelt

@@ -44,6 +44,11 @@ struct SerialDeviceInfo {
     bool registered = false;
 };
 
+// The logger's own adapter (USB 0FE3:6002) and the generic FTDI adapter
+// (USB 0403:6001), by the device's USB ids.
+bool isLoggerAdapter(const SerialDeviceInfo& d);
+bool isGenericAdapter(const SerialDeviceInfo& d);
+
 // Every serial device that has a COM number, sorted by COM number: the
 // registered devices and the USB serial devices the system knows.
 std::vector<SerialDeviceInfo> listSerialDevices();

@@ -84,7 +84,11 @@ public:
     bool eventFilter(QObject* watched, QEvent* event) override
     {
         // A caption the tool changed is looked at before it is painted; a
-        // title when it changes.
+        // title when it changes. In Japanese every text is shown as it was
+        // set, so paints pass untouched; a switch to English looks at every
+        // caption of the windows anyway.
+        if (gLanguage == Language::Japanese && event->type() != QEvent::ChildAdded)
+            return false;
         if (event->type() == QEvent::Paint && isCaption(watched)) {
             if (captionOf(watched) != watched->property(kShown).toString())
                 refreshCaption(watched);

@@ -13,19 +13,6 @@ namespace {
 const QString kSerialComm = QString::fromLatin1(kSerialCommKey);
 const QString kLoggerAdapter = QString::fromLatin1(kLoggerAdapterKey);
 const QString kGenericAdapter = QString::fromLatin1(kGenericAdapterKey);
-
-bool isLoggerAdapter(const SerialDeviceInfo& d)
-{
-    return d.registered ||
-           (d.vendorId.compare(QLatin1String("0FE3"), Qt::CaseInsensitive) == 0 &&
-            d.productId.compare(QLatin1String("6002"), Qt::CaseInsensitive) == 0);
-}
-
-bool isGenericAdapter(const SerialDeviceInfo& d)
-{
-    return d.vendorId.compare(QLatin1String("0403"), Qt::CaseInsensitive) == 0 &&
-           d.productId.compare(QLatin1String("6001"), Qt::CaseInsensitive) == 0;
-}
 }  // namespace
 #endif
 
@@ -65,7 +52,8 @@ std::optional<std::vector<RegistryValue>> SystemRegistry::readKey(const QString&
     }
     if (keyPath == kLoggerAdapter) {
         for (const SerialDeviceInfo& d : devices)
-            if (isLoggerAdapter(d))
+            // The simulated logger stands where the logger's adapter would.
+            if (d.registered || isLoggerAdapter(d))
                 return std::vector<RegistryValue>{{QStringLiteral("FriendlyName"),
                                                    QStringLiteral("USB Serial Port (%1)").arg(d.comName)}};
         return std::nullopt;
