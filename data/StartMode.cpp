@@ -63,9 +63,15 @@ StartModeFeature::StartModeFeature(TForm1& form, TForm5& dialog) : QObject(&dial
 
     d_.installEventFilter(this);
     for (QComboBox* box : {d_.ComboBox1, d_.ComboBox2, d_.ComboBox3, d_.ComboBox4}) {
+        // The keys go to the box, which hands them to its line edit itself
+        // (not as events the line edit's filters see): the filter sits on
+        // the box.
+        box->installEventFilter(this);
+        // Nor does a character come in past it: no input method, no paste,
+        // no drop.
+        box->setAttribute(Qt::WA_InputMethodEnabled, false);
         if (QLineEdit* edit = box->lineEdit()) {
-            edit->installEventFilter(this);
-            // Nothing pasted or dropped past the key filter.
+            edit->setAttribute(Qt::WA_InputMethodEnabled, false);
             edit->setContextMenuPolicy(Qt::NoContextMenu);
             edit->setAcceptDrops(false);
         }
@@ -87,7 +93,10 @@ void StartModeFeature::ComboBox4Change(const QString& text)
 {
     if (!f_.loggerReady || busy())
         return;
-    f_.queuedCommand1 = "k0";
+    // Every choice that sends replaces the first queued command with its own
+    // follow-up. A choice that sends nothing leaves the queue as it was: a
+    // "k0" left behind would go out at the next command's end mark and
+    // switch the threshold detection off unasked.
     const bool reserved = text == kStartReserved || text == kStartReservedMarked;
     if (reserved && f_.reservationState == 0) {
         // No time confirmed since the link came up: ask for one first.
@@ -219,7 +228,7 @@ bool StartModeFeature::eventFilter(QObject* watched, QEvent* event)
         return false;
     auto* key = static_cast<QKeyEvent*>(event);
     for (QComboBox* box : {d_.ComboBox1, d_.ComboBox2, d_.ComboBox3, d_.ComboBox4}) {
-        if (watched != box->lineEdit())
+        if (watched != box)
             continue;
         const QString text = key->text();
         if (text.size() == 1 && text.at(0) >= QLatin1Char('0') && text.at(0) <= QLatin1Char('9')) {

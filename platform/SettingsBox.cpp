@@ -1,5 +1,7 @@
 #include "platform/SettingsBox.h"
 
+#include <QFocusEvent>
+#include <QKeyEvent>
 #include <QLineEdit>
 
 namespace zelt {
@@ -16,41 +18,56 @@ SettingsBox::SettingsBox(QWidget* parent) : QComboBox(parent)
 
 void SettingsBox::showText(const QString& text)
 {
+    reported_ = text;
+    if (typing_)
+        return;  // the user's unfinished text stays in the box
     setEditText(text);
-    shownBefore_ = text;
-}
-
-void SettingsBox::showPopup()
-{
-    shownBefore_ = currentText();
-    QComboBox::showPopup();
 }
 
 void SettingsBox::keyPressEvent(QKeyEvent* event)
 {
-    shownBefore_ = currentText();
+    const int key = event->key();
+    if (typing_ && (key == Qt::Key_Return || key == Qt::Key_Enter)) {
+        // The typed text is finished. The box's own handling of Return (an
+        // activation when the text names an item) then finds it reported.
+        finishTyping();
+    }
     QComboBox::keyPressEvent(event);
 }
 
-void SettingsBox::wheelEvent(QWheelEvent* event)
+void SettingsBox::focusOutEvent(QFocusEvent* event)
 {
-    shownBefore_ = currentText();
-    QComboBox::wheelEvent(event);
+    // Leaving the box finishes the typed text. A list the box opens itself
+    // takes the focus for a moment, and another window may be brought up
+    // while the user types: neither finishes anything.
+    const Qt::FocusReason reason = event->reason();
+    if (typing_ && reason != Qt::PopupFocusReason && reason != Qt::ActiveWindowFocusReason)
+        finishTyping();
+    QComboBox::focusOutEvent(event);
 }
 
-void SettingsBox::edited(const QString& text)
+void SettingsBox::edited()
 {
-    // A keystroke that edits the text always changes it.
-    shownBefore_ = text;
-    emit userChanged(text);
+    typing_ = true;
 }
 
 void SettingsBox::activatedItem(int index)
 {
-    const QString text = itemText(index);
-    if (text == shownBefore_)
-        return;  // the text was already reported, or the same item picked again
-    shownBefore_ = text;
+    typing_ = false;
+    report(itemText(index));
+}
+
+void SettingsBox::finishTyping()
+{
+    typing_ = false;
+    report(currentText());
+}
+
+void SettingsBox::report(const QString& text)
+{
+    if (text == reported_)
+        return;  // already reported, or the same item picked again
+    reported_ = text;
     emit userChanged(text);
 }
 

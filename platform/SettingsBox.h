@@ -1,14 +1,17 @@
 #pragma once
 // An editable list box whose changes by the user are reported once per
-// change of its text.
+// change, with the whole text.
 //
-// The toolkit reports a user's change through two roads: every keystroke
-// that edits the text, and every "activation" of an item (a pick from the
-// list, arrow keys or the wheel on the closed box, and also Return or
-// leaving the box after typing an item's text). Taken together they would
-// report a typed item twice, the second time in the middle of the exchange
-// the first one started. This box reports an activation only when it really
-// changes the text from what the box showed before.
+// A pick (from the open list, with the arrow keys or the wheel on the closed
+// box) is a change at once. Typing is not: the user may be half-way through
+// "20" when the "2" is in the box, and a command sent for the "2" would set
+// the logger to the wrong value (and the logger's report that answers it
+// would then overwrite what the user goes on typing). A typed text is
+// reported when the user has finished it: Return, or leaving the box.
+//
+// A change is reported only when the text differs from the one last
+// reported or shown by the program: a typed item confirmed with Return, or
+// the item already shown picked again, sends nothing more.
 //
 // Texts set by the program (showText, or the toolkit's own setters) are no
 // change by the user and are not reported.
@@ -22,25 +25,29 @@ class SettingsBox : public QComboBox {
 public:
     explicit SettingsBox(QWidget* parent = nullptr);
 
-    // Shows text as the program's value (a report from the logger).
+    // Shows text as the program's value (a report from the logger). A text
+    // the user is typing stays: the report does not overwrite it.
     void showText(const QString& text);
+
+    // The user has typed into the box and not yet confirmed the text.
+    bool typing() const { return typing_; }
 
 signals:
     // The user changed the text to text.
     void userChanged(const QString& text);
 
 protected:
-    // Each of these may lead to an activation: the text shown before it is
-    // the one an activation is compared with.
-    void showPopup() override;
     void keyPressEvent(QKeyEvent* event) override;
-    void wheelEvent(QWheelEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
 
 private:
-    void edited(const QString& text);
+    void edited();
     void activatedItem(int index);
+    void finishTyping();
+    void report(const QString& text);
 
-    QString shownBefore_;
+    QString reported_;     // the text last reported, or shown by the program
+    bool typing_ = false;  // typed since then, not yet confirmed
 };
 
 }  // namespace zelt

@@ -9,6 +9,7 @@
 #include "platform/Widgets.h"
 #include "shell/TForm1.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
@@ -189,7 +190,12 @@ void Dispatcher::reportApplied(const ReportUpdate& u)
     case 'W': {
         // Setting the check mark runs the check box's handler at once (while
         // thresholdDetect still holds the previous state), as a click would.
-        f_.CheckBox2->setFocus();
+        // The focus goes to the check box only when no control of the window
+        // holds it: taken from a box the user types into, or from a button,
+        // the user's next key (a digit, Space) would land on the check box
+        // and switch the detection.
+        if (!f_.isAncestorOf(QApplication::focusWidget()))
+            f_.CheckBox2->setFocus();
         f_.CheckBox2->setChecked(v.thresholdDetect == QStringLiteral("1"));
         f_.Edit12->setText(v.thresholdDetect);
         break;

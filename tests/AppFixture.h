@@ -9,6 +9,7 @@
 #include "shell/PortSearch.h"
 #include "shell/TForm1.h"
 #include "app/Application.h"
+#include "tests/Deadline.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -99,10 +100,12 @@ struct LinkedTool : AppFixture {
     std::vector<QByteArray> memo() const { return f->Memo1->lines(); }
 };
 
-// Processes events until cond holds or the deadline passes.
+// Processes events until cond holds or the deadline (timeoutMs at normal
+// speed, stretched for this build) passes.
 template <class Cond>
 bool waitFor(Cond cond, int timeoutMs = 5000)
 {
+    timeoutMs = deadline(timeoutMs);
     QElapsedTimer t;
     t.start();
     while (!cond()) {

@@ -35,7 +35,7 @@ ZeltRun zelt(const QStringList& args, int limitMs = 60000)
     QElapsedTimer t;
     t.start();
     p.start(QStringLiteral(ZELT_CLI_PROGRAM), args);
-    if (!p.waitForFinished(limitMs)) {
+    if (!p.waitForFinished(zelt::test::deadline(limitMs))) {
         p.kill();
         p.waitForFinished();
         ADD_FAILURE() << "zelt " << args.join(' ').toStdString() << " did not end within " << limitMs << " ms";

@@ -3,6 +3,7 @@
 // open, as a user does it (a double click opens the ID dialog, the close
 // button of the main window's frame ends the tool).
 #include "tests/desktop/X11Session.h"
+#include "tests/Deadline.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -76,7 +77,7 @@ protected:
     {
         QProcess p;
         p.start(xdotool, args);
-        ASSERT_TRUE(p.waitForFinished(10000));
+        ASSERT_TRUE(p.waitForFinished(zelt::test::deadline(10000)));
         ASSERT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
     }
 
@@ -114,7 +115,7 @@ TEST_F(DesktopTest, ClosingTheMainWindowWithTheIdDialogOpenEndsTheTool)
 
     // The main window's close button ends the tool, dialog and all.
     ASSERT_TRUE(x.requestClose(main.id));
-    ASSERT_TRUE(tool.waitForFinished(10000)) << "the tool lives on; captions: " << joined(titles(tool));
+    ASSERT_TRUE(tool.waitForFinished(zelt::test::deadline(10000))) << "the tool lives on; captions: " << joined(titles(tool));
     EXPECT_EQ(tool.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(tool.exitCode(), 0);
 
@@ -124,7 +125,7 @@ TEST_F(DesktopTest, ClosingTheMainWindowWithTheIdDialogOpenEndsTheTool)
     ASSERT_TRUE(waitFor([&] { return window(again, kNoLoggerCaption).has_value(); }))
         << "the tool did not start again; it ended with " << again.exitCode();
     ASSERT_TRUE(x.requestClose(window(again, kNoLoggerCaption)->id));
-    ASSERT_TRUE(again.waitForFinished(10000));
+    ASSERT_TRUE(again.waitForFinished(zelt::test::deadline(10000)));
     EXPECT_EQ(again.exitCode(), 0);
 }
 

@@ -3,6 +3,7 @@
 // standing in for the logger, a private port directory, and waiting on a
 // condition with a deadline.
 #include "platform/PortDirectory.h"
+#include "tests/Deadline.h"
 
 #include <QByteArray>
 #include <QCoreApplication>
@@ -20,10 +21,12 @@
 
 namespace zelt::test {
 
-// Runs the event loop until cond() holds or timeoutMs passed; returns cond().
+// Runs the event loop until cond() holds or timeoutMs (at normal speed,
+// stretched for this build) passed; returns cond().
 template <class Cond>
 bool waitUntil(Cond cond, int timeoutMs = 5000)
 {
+    timeoutMs = deadline(timeoutMs);
     QElapsedTimer timer;
     timer.start();
     while (!cond()) {

@@ -8,6 +8,7 @@
 
 #include <QAbstractItemView>
 #include <QApplication>
+#include <QCheckBox>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QStyle>
@@ -155,23 +156,82 @@ TEST(ReachableSettingsBoxes, PickingAStartModeSendsIt)
     EXPECT_EQ(t.f->queuedCommand1.view(), "p");
 }
 
-// Typing an item's text and confirming it with Return or leaving the box
-// with Tab is one change: the command goes out once, with the keystrokes.
-TEST(ReachableSettingsBoxes, TypedItemConfirmedWithReturnOrTabIsSentOnce)
+// Typing a text and confirming it with Return or leaving the box with Tab
+// is one change: the command goes out once, when the text is finished.
+TEST(ReachableSettingsBoxes, TypedTextIsSentOnceWhenConfirmedWithReturnOrTab)
 {
     for (const Qt::Key confirm : {Qt::Key_Return, Qt::Key_Tab}) {
         ShownTool t;
         t.enlargeAndLeaveTheMonitor();
         t.typeInto(t.f->ComboBox1, QStringLiteral("07"));
-        EXPECT_EQ(t.written(), QByteArray("d0d07")) << confirm;
+        EXPECT_EQ(t.written(), QByteArray()) << "sent before the text was finished";
         t.key(confirm);
-        EXPECT_EQ(t.written(), QByteArray()) << "sent again on key " << confirm;
+        EXPECT_EQ(t.written(), QByteArray("d07")) << confirm;
+        t.port.setOpen(false);
 
         t.typeInto(t.f->ComboBox3, QStringLiteral("2msec"));
-        EXPECT_EQ(t.written(), QByteArray("i0i0i0i0iB")) << confirm;
+        EXPECT_EQ(t.written(), QByteArray()) << confirm;
+        t.key(confirm);
+        EXPECT_EQ(t.written(), QByteArray("iB")) << confirm;
         t.key(confirm);
         EXPECT_EQ(t.written(), QByteArray()) << "sent again on key " << confirm;
     }
+}
+
+// "20" typed into the threshold box and confirmed: one "d20". The report
+// that answers it (with its detection line) leaves the focus in the box, so
+// the user's next key is no command either.
+TEST(ReachableSettingsBoxes, ThresholdTypedWhileTheLoggerAnswersIsOneCommand)
+{
+    ShownTool t;
+    t.enlargeAndLeaveTheMonitor();
+    // Detection on, as the logger reports it; the exchanges that report
+    // starts are answered to their end.
+    t.send("@W=abcd1\n#");
+    for (int mark = 0; mark < 5 && !t.written().isEmpty(); ++mark)
+        t.send("#");
+    ASSERT_FALSE(t.port.Open());
+    ASSERT_EQ(t.f->thresholdDetect, 1);
+    t.typeInto(t.f->ComboBox1, QStringLiteral("2"));
+    EXPECT_EQ(t.written(), QByteArray());
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("0"));
+    t.key(Qt::Key_Return);
+    EXPECT_EQ(t.written(), QByteArray("d20"));
+    // The logger answers: end mark, the refresh "p", then its report.
+    t.send("#");
+    EXPECT_EQ(t.written(), QByteArray("p"));
+    t.send("@d=20\n@W=abcd1\n#");
+    EXPECT_EQ(t.written(), QByteArray());
+    EXPECT_EQ(QApplication::focusWidget(), t.f->ComboBox1);
+    EXPECT_EQ(t.f->ComboBox1->currentText(), QStringLiteral("20"));
+    t.key(Qt::Key_Space);
+    EXPECT_EQ(t.written(), QByteArray());
+    EXPECT_TRUE(t.f->CheckBox2->isChecked());
+    EXPECT_EQ(t.f->thresholdDetect, 1);
+}
+
+// Choosing a reserved start before a time was confirmed opens the dialog
+// and sends nothing; closing it leaves nothing queued for the next
+// command's end mark.
+TEST(ReachableSettingsBoxes, ReservedStartLeftUnconfirmedLeavesNothingQueued)
+{
+    ShownTool t;
+    t.enlargeAndLeaveTheMonitor();
+    t.f->reservationState = 0;
+    t.pick(t.f->ComboBox4, QStringLiteral("予約開始"));
+    EXPECT_EQ(t.written(), QByteArray());
+    QWidget* dialog = QApplication::activeWindow();
+    ASSERT_TRUE(waitFor([&] {
+        dialog = QApplication::activeWindow();
+        return dialog && dialog != t.f;
+    }));
+    dialog->close();
+    QApplication::setActiveWindow(t.f);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(t.f));
+    t.click(t.f->Button15);  // 情報
+    EXPECT_EQ(t.written(), QByteArray("m"));
+    t.send("#");
+    EXPECT_EQ(t.written(), QByteArray()) << "a command went out unasked at the end mark";
 }
 
 TEST(ReachableSettingsBoxes, PickingTheItemAlreadyShownIsNoChange)

@@ -30,31 +30,57 @@ void choose(QComboBox* box, const QString& item)
     box->hidePopup();
 }
 
-// Types one key at a time and returns what each keystroke wrote.
+// Types one key at a time into the box (where the keys of a user go) and
+// returns what each keystroke wrote.
 std::vector<QByteArray> typeKeys(SettingsTool& t, QComboBox* box, const QString& keys)
 {
     std::vector<QByteArray> sent;
     for (const QChar key : keys) {
-        typeText(box->lineEdit(), QString(key));
+        typeText(box, QString(key));
         sent.push_back(t.written());
     }
     return sent;
 }
 
-TEST(ThresholdBox, EveryKeystrokeSendsTheWholeTextEvenDuringAnExchange)
+TEST(ThresholdBox, TypedTextIsSentWholeOnceConfirmedEvenDuringAnExchange)
 {
     SettingsTool t;
-    t.f->ComboBox1->lineEdit()->clear();
-    EXPECT_EQ(t.written(), QByteArray());
+    t.exchangeRunning();
+    t.f->ComboBox1->showText(QString());
     const auto sent = typeKeys(t, t.f->ComboBox1, QStringLiteral("abc"));
-    EXPECT_EQ(sent, (std::vector<QByteArray>{"da", "dab", "dabc"}));
+    EXPECT_EQ(sent, (std::vector<QByteArray>{"", "", ""}));
+    EXPECT_FALSE(t.memoCleared());
+    QTest::keyClick(t.f->ComboBox1, Qt::Key_Return);
+    EXPECT_EQ(t.written(), QByteArray("dabc"));
     EXPECT_TRUE(t.memoCleared());
     EXPECT_TRUE(t.refreshRequested());
     EXPECT_TRUE(t.port.Open());
 
-    // Deleting a character is a change too.
-    QTest::keyClick(t.f->ComboBox1->lineEdit(), Qt::Key_Backspace);
+    // Deleting a character is a change too, sent once confirmed.
+    QTest::keyClick(t.f->ComboBox1, Qt::Key_Backspace);
+    EXPECT_EQ(t.written(), QByteArray());
+    QTest::keyClick(t.f->ComboBox1, Qt::Key_Enter, Qt::KeypadModifier);
     EXPECT_EQ(t.written(), QByteArray("dab"));
+}
+
+// A report that arrives while the user types (the answer to another
+// command) neither overwrites the typed text nor makes it a change.
+TEST(ThresholdBox, AReportWhileTheUserTypesKeepsTheTypedText)
+{
+    SettingsTool t;
+    t.f->ComboBox1->showText(QStringLiteral("07"));
+    t.f->ComboBox1->lineEdit()->selectAll();
+    typeText(t.f->ComboBox1, QStringLiteral("2"));
+    t.send("@d=07\n");
+    EXPECT_EQ(t.f->ComboBox1->currentText(), QStringLiteral("2"));
+    typeText(t.f->ComboBox1, QStringLiteral("0"));
+    EXPECT_EQ(t.written(), QByteArray());
+    QTest::keyClick(t.f->ComboBox1, Qt::Key_Return);
+    EXPECT_EQ(t.written(), QByteArray("d20"));
+    // Confirmed, the box shows the logger's reports again.
+    t.send("@d=20\n");
+    EXPECT_EQ(t.f->ComboBox1->currentText(), QStringLiteral("20"));
+    EXPECT_EQ(t.written(), QByteArray());
 }
 
 TEST(ThresholdBox, ChoosingFromTheListSendsTheItem)
@@ -69,7 +95,8 @@ TEST(ThresholdBox, ChoosingFromTheListSendsTheItem)
     SettingsTool u;
     u.f->loggerReady = 0;
     choose(u.f->ComboBox1, QStringLiteral("12"));
-    QTest::keyClicks(u.f->ComboBox1->lineEdit(), QStringLiteral("3"));
+    QTest::keyClicks(u.f->ComboBox1, QStringLiteral("3"));
+    QTest::keyClick(u.f->ComboBox1, Qt::Key_Return);
     EXPECT_EQ(u.written(), QByteArray());
     EXPECT_FALSE(u.memoCleared());
     EXPECT_TRUE(u.f->queuedCommand1.empty());
@@ -78,10 +105,12 @@ TEST(ThresholdBox, ChoosingFromTheListSendsTheItem)
 TEST(ThresholdBox, ReturnAfterTypingNeitherResendsNorGrowsTheList)
 {
     SettingsTool t;
-    t.f->ComboBox1->lineEdit()->clear();
-    QTest::keyClicks(t.f->ComboBox1->lineEdit(), QStringLiteral("xy"));
-    EXPECT_EQ(t.written(), QByteArray("dxdxy"));
-    QTest::keyClick(t.f->ComboBox1->lineEdit(), Qt::Key_Return);
+    t.f->ComboBox1->showText(QString());
+    QTest::keyClicks(t.f->ComboBox1, QStringLiteral("xy"));
+    EXPECT_EQ(t.written(), QByteArray());
+    QTest::keyClick(t.f->ComboBox1, Qt::Key_Return);
+    EXPECT_EQ(t.written(), QByteArray("dxy"));
+    QTest::keyClick(t.f->ComboBox1, Qt::Key_Return);
     EXPECT_EQ(t.written(), QByteArray());
     EXPECT_EQ(t.f->ComboBox1->count(), 99);
     EXPECT_EQ(t.f->ComboBox1->findText(QStringLiteral("xy")), -1);
@@ -122,16 +151,18 @@ TEST(IntervalBox, ChoosingARowSendsItsCodeAndLeavesTheCyclingIndex)
 TEST(IntervalBox, TypingSendsOnlyATextOfTheTable)
 {
     SettingsTool t;
-    t.f->ComboBox2->lineEdit()->clear();
+    t.f->ComboBox2->showText(QString());
     const auto sent = typeKeys(t, t.f->ComboBox2, QStringLiteral("20sec"));
-    // "2", "20", "20s", "20se" name no interval; "20sec" does.
-    EXPECT_EQ(sent, (std::vector<QByteArray>{"", "", "", "", "je"}));
+    EXPECT_EQ(sent, (std::vector<QByteArray>{"", "", "", "", ""}));
+    QTest::keyClick(t.f->ComboBox2, Qt::Key_Return);
+    EXPECT_EQ(t.written(), QByteArray("je"));
     EXPECT_EQ(t.f->intervalText, QStringLiteral("20sec"));
     EXPECT_TRUE(t.refreshRequested());
 
     SettingsTool u;
-    u.f->ComboBox2->lineEdit()->clear();
-    QTest::keyClicks(u.f->ComboBox2->lineEdit(), QStringLiteral("7min"));
+    u.f->ComboBox2->showText(QString());
+    QTest::keyClicks(u.f->ComboBox2, QStringLiteral("7min"));
+    QTest::keyClick(u.f->ComboBox2, Qt::Key_Return);
     EXPECT_EQ(u.written(), QByteArray());
     EXPECT_FALSE(u.port.Open());
     EXPECT_TRUE(u.f->queuedCommand1.empty());
@@ -209,18 +240,18 @@ TEST(SamplingBox, SendsTheRowCodeOrZero)
     choose(t.f->ComboBox3, QStringLiteral("10msec"));  // during the exchange too
     EXPECT_EQ(t.written(), QByteArray("i7"));
 
-    SettingsTool u;
-    u.f->ComboBox3->lineEdit()->clear();
-    const auto sent = typeKeys(u, u.f->ComboBox3, QStringLiteral("Trace(32Hz)"));
-    ASSERT_EQ(sent.size(), 11u);
-    for (size_t i = 0; i + 1 < sent.size(); ++i)
-        EXPECT_EQ(sent[i], QByteArray("i0")) << i;
-    EXPECT_EQ(sent.back(), QByteArray("i4"));
-
-    SettingsTool v;
-    v.f->ComboBox3->lineEdit()->clear();
-    const auto typed = typeKeys(v, v.f->ComboBox3, QStringLiteral("0.5秒"));
-    EXPECT_EQ(typed.back(), QByteArray("i0"));
+    // A typed text goes out once, when confirmed: its row's code, or 0 for
+    // a text of no row.
+    const std::pair<const char*, QByteArray> typed[] = {{"Trace(32Hz)", "i4"}, {"0.5秒", "i0"}};
+    for (const auto& [text, command] : typed) {
+        SettingsTool u;
+        u.f->ComboBox3->showText(QString());
+        const auto sent = typeKeys(u, u.f->ComboBox3, QString::fromUtf8(text));
+        for (const QByteArray& s : sent)
+            EXPECT_EQ(s, QByteArray()) << text;
+        QTest::keyClick(u.f->ComboBox3, Qt::Key_Return);
+        EXPECT_EQ(u.written(), command) << text;
+    }
 
     SettingsTool w;
     w.f->loggerReady = 0;
@@ -234,16 +265,19 @@ TEST(RangeBox, WithoutALoggerSetsTheCountsPerG)
     t.f->loggerReady = 0;
     t.f->ComboBox5->setEnabled(true);  // the range box is disabled in the window; its handler is joined all the same
     t.f->countsPerG = 10;
-    t.f->ComboBox5->lineEdit()->clear();
-    QTest::keyClicks(t.f->ComboBox5->lineEdit(), QStringLiteral("2"));
+    t.f->ComboBox5->showText(QString());
+    QTest::keyClicks(t.f->ComboBox5, QStringLiteral("2"));
+    QTest::keyClick(t.f->ComboBox5, Qt::Key_Return);
     EXPECT_EQ(t.f->countsPerG, 50);
-    QTest::keyClicks(t.f->ComboBox5->lineEdit(), QStringLiteral("0"));
+    QTest::keyClicks(t.f->ComboBox5, QStringLiteral("0"));
+    QTest::keyClick(t.f->ComboBox5, Qt::Key_Return);
     EXPECT_EQ(t.f->countsPerG, 5);
     choose(t.f->ComboBox5, QStringLiteral("01"));
     EXPECT_EQ(t.f->countsPerG, 100);
     choose(t.f->ComboBox5, QStringLiteral("00"));
     EXPECT_EQ(t.f->countsPerG, 1);
-    QTest::keyClicks(t.f->ComboBox5->lineEdit(), QStringLiteral("x"));
+    QTest::keyClicks(t.f->ComboBox5, QStringLiteral("x"));
+    QTest::keyClick(t.f->ComboBox5, Qt::Key_Return);
     EXPECT_EQ(t.f->countsPerG, 1);
     ASSERT_EQ(t.dialogs.messages.size(), 1);
     EXPECT_EQ(t.dialogs.messages[0], QStringLiteral("'00x' is not a valid integer value"));

@@ -1,6 +1,7 @@
 // The single-instance guard between real processes: a second tool ends at
 // once with exit code 1, and a killed first one never locks the user out.
 #include "platform/InstanceGuard.h"
+#include "tests/Deadline.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -87,7 +88,7 @@ TEST_F(InstanceTest, SecondToolEndsWithExitCodeOne)
     QProcess second;
     second.setProcessEnvironment(env);
     second.start(bin, {});
-    ASSERT_TRUE(second.waitForFinished(10000));
+    ASSERT_TRUE(second.waitForFinished(zelt::test::deadline(10000)));
     EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(second.exitCode(), 1);
     EXPECT_TRUE(second.readAllStandardOutput().isEmpty());
@@ -95,7 +96,7 @@ TEST_F(InstanceTest, SecondToolEndsWithExitCodeOne)
 
     // Killed without a chance to clean up, the first tool still frees the guard.
     ::kill(static_cast<pid_t>(first.processId()), SIGKILL);
-    ASSERT_TRUE(first.waitForFinished(10000));
+    ASSERT_TRUE(first.waitForFinished(zelt::test::deadline(10000)));
     EXPECT_TRUE(waitFor([] { return guardFree(); }));
 }
 

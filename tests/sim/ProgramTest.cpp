@@ -1,6 +1,7 @@
 // The zelt-sim program as a parent process uses it: its banner, the COM
 // registration, control commands on stdin, and a clean exit on SIGTERM.
 #include "platform/PortDirectory.h"
+#include "tests/Deadline.h"
 #include "tests/sim/PtyPort.h"
 
 #include <gtest/gtest.h>
@@ -64,7 +65,8 @@ public:
     // One line of the program's output, "" at the deadline or end of output.
     std::string readLine(int timeoutMs = 5000)
     {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+        const auto deadline =
+            std::chrono::steady_clock::now() + std::chrono::milliseconds(zelt::test::deadline(timeoutMs));
         for (;;) {
             const std::size_t nl = buffered_.find('\n');
             if (nl != std::string::npos) {

@@ -1,5 +1,7 @@
 #include "tests/sim/PtyPort.h"
 
+#include "tests/Deadline.h"
+
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
@@ -63,7 +65,7 @@ std::string PtyPort::readUntil(const std::function<bool(const std::string&)>& do
 std::string PtyPort::readAnswer(int marks, int timeoutMs)
 {
     return readUntil([marks](const std::string& s) { return std::count(s.begin(), s.end(), '#') >= marks; },
-                     timeoutMs);
+                     zelt::test::deadline(timeoutMs));
 }
 
 std::string PtyPort::readWindow(int ms)

@@ -5,7 +5,10 @@
 #include "link/ComPort.h"
 #include "platform/PeriodicTimer.h"
 #include "tests/AppFixture.h"
+#include "tests/settings/SettingsTool.h"
 
+#include <QApplication>
+#include <QClipboard>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
@@ -85,22 +88,28 @@ TEST(StartModeBox, ReportedStartTypedAndUnknownTexts)
 {
     StartModeTool t;
     // The settings report puts "開始" into the box: that sends nothing.
-    t.f->ComboBox4->setEditText(QStringLiteral("開始"));
+    t.f->ComboBox4->showText(QStringLiteral("開始"));
     EXPECT_TRUE(t.written().isEmpty());
     EXPECT_TRUE(t.f->queuedCommand1.empty());
 
-    // The user re-chooses it by typing: "o", then the report.
-    t.f->ComboBox4->lineEdit()->setText(QString());
-    emit t.f->ComboBox4->lineEdit()->textEdited(QStringLiteral("開始"));
+    // The user re-chooses it by typing into the box: nothing goes out while
+    // the text is typed, "o" once it is confirmed with Return.
+    t.f->ComboBox4->showText(QString());
+    typeText(t.f->ComboBox4, QStringLiteral("開始"));
+    EXPECT_TRUE(t.written().isEmpty());
+    QTest::keyClick(t.f->ComboBox4, Qt::Key_Return);
     EXPECT_EQ(t.written(), QByteArray("o"));
     EXPECT_EQ(t.f->queuedCommand1.view(), "p");
     EXPECT_EQ(t.tick(), 0);
 
-    // Half-typed text: only the wake-up queue entry, nothing sent.
+    // A text that names no start mode sends nothing and leaves the queue as
+    // it was: nothing is left to go out at the next end mark.
     StartModeTool u;
-    emit u.f->ComboBox4->lineEdit()->textEdited(QStringLiteral("Sle"));
+    u.f->ComboBox4->showText(QString());
+    typeText(u.f->ComboBox4, QStringLiteral("Sle"));
+    QTest::keyClick(u.f->ComboBox4, Qt::Key_Return);
     EXPECT_TRUE(u.written().isEmpty());
-    EXPECT_EQ(u.f->queuedCommand1.view(), "k0");
+    EXPECT_TRUE(u.f->queuedCommand1.empty());
     EXPECT_EQ(u.tick(), kParkedTick);
 }
 
@@ -128,7 +137,7 @@ TEST(StartModeBox, FirstReservedStartWaitsForTheDialogThenRunsFourExchanges)
     EXPECT_TRUE(t.written().isEmpty());
     EXPECT_TRUE(t.d.isVisible());
     EXPECT_EQ(t.f->reservationState, 2);
-    EXPECT_EQ(t.f->queuedCommand1.view(), "k0");
+    EXPECT_TRUE(t.f->queuedCommand1.empty());
     EXPECT_EQ(t.tick(), kParkedTick);
     // The dialog shows the reservation text.
     EXPECT_EQ(t.d.ComboBox1->currentText(), QStringLiteral("01"));
@@ -218,7 +227,7 @@ TEST(ReservationDialog, ConfirmingRunsTheBoxAgainWithTheTextItShowsThen)
         SCOPED_TRACE(shown);
         EXPECT_EQ(t.written(), sent);
         EXPECT_EQ(t.f->reservationState, 1);
-        EXPECT_EQ(t.f->queuedCommand1.view(), sent.isEmpty() ? "k0" : "p");
+        EXPECT_EQ(t.f->queuedCommand1.view(), sent.isEmpty() ? "" : "p");
     }
 }
 
@@ -269,7 +278,7 @@ TEST(ReservationDialog, TypedDaysAreCheckedAndTheDayBoxKeepsThePendingDay)
     t.d.show();
     t.d.ComboBox1->setEditText(QStringLiteral("02"));
     t.d.ComboBox2->setEditText(QStringLiteral("01"));
-    QTest::keyClicks(t.d.ComboBox2->lineEdit(), QStringLiteral("30"));
+    QTest::keyClicks(t.d.ComboBox2, QStringLiteral("30"));
     EXPECT_EQ(t.dialogs.messages, QStringList{QStringLiteral("その日は指定できません")});
     EXPECT_EQ(t.d.pendingDay, 28);
     ASSERT_TRUE(waitFor([&] { return t.d.ComboBox2->currentText() == QStringLiteral("28"); }, 2500));
@@ -288,7 +297,9 @@ TEST(ReservationKeyFilter, PreparedTextBeforeADigit)
         EXPECT_EQ(reservationBoxBeforeDigit(QString::fromLatin1(before)), QString::fromLatin1(after)) << before;
 }
 
-TEST(ReservationKeyFilter, TypedKeysKeepEachBoxAtTwoDigits)
+// The keys go where a user's keys go: to the box, which has the focus (its
+// line edit hands the focus on to it).
+TEST(ReservationKeyFilter, KeysTypedIntoABoxKeepItAtTwoDigits)
 {
     struct Row {
         const char* before;
@@ -299,19 +310,36 @@ TEST(ReservationKeyFilter, TypedKeysKeepEachBoxAtTwoDigits)
         {"123", "4", "24"},   // cut to "12", then the digit
         {"", "7", "07"},      // "00", then the digit
         {"00", "08", "08"},
+        {"00", "0812", "12"},
         {"05", "a", "05"},    // a letter changes nothing
         {"05", "x-/ ", "05"},
         {"12", "3a4", "34"},
     };
     for (const Row& r : rows) {
         StartModeTool t;
+        t.d.show();
         for (QComboBox* box : {t.d.ComboBox1, t.d.ComboBox2, t.d.ComboBox3, t.d.ComboBox4}) {
             box->setEditText(QString::fromLatin1(r.before));
-            QTest::keyClicks(box->lineEdit(), QString::fromLatin1(r.keys));
+            box->setFocus();
+            QTest::keyClicks(box, QString::fromLatin1(r.keys));
             EXPECT_EQ(box->currentText(), QString::fromLatin1(r.after))
                 << box->objectName().toStdString() << " " << r.before << " + " << r.keys;
         }
     }
+}
+
+TEST(ReservationKeyFilter, ErasingKeysAndPastesDoNotGetPastTheFilter)
+{
+    StartModeTool t;
+    t.d.show();
+    QComboBox* hour = t.d.ComboBox3;
+    hour->setEditText(QStringLiteral("08"));
+    QApplication::clipboard()->setText(QStringLiteral("99"));
+    ASSERT_EQ(QApplication::clipboard()->text(), QStringLiteral("99"));
+    for (const Qt::Key key : {Qt::Key_Backspace, Qt::Key_Delete})
+        QTest::keyClick(hour, key);
+    QTest::keyClick(hour, Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(hour->currentText(), QStringLiteral("08"));
 }
 
 TEST(ReservationQuery, AsksTheLoggerOnlyWhenReady)
