@@ -21,6 +21,7 @@
 #include "settings/CommandButtons.h"
 #include "settings/IdWaitDialogs.h"
 #include "settings/SettingsBoxes.h"
+#include "shell/ControlHelp.h"
 #include "settings/TForm3.h"
 #include "settings/WindowSize.h"
 #include "shell/TForm1.h"
@@ -102,6 +103,7 @@ Application::Application(const Options& options) : owned_(std::make_unique<Owned
     feature(new WindowSizeFeature(*form1_));
     feature(new CommandButtonsFeature(*form1_));
     feature(new SettingsBoxesFeature(*form1_));
+    feature(new ControlHelpFeature(*form1_));
     form2_ = std::make_unique<TForm2>();
     form3_ = std::make_unique<TForm3>(form1_->Label18->text());
     form4_ = std::make_unique<TForm4>();

@@ -205,9 +205,33 @@ bool TForm1::memoHoldsDataSet() const
 void TForm1::logNote(const QString& text)
 {
     if (memoHoldsDataSet())
-        Label24->setText(text);
+        showAnswer(text);
     else
         Memo1->addLine(text);
+}
+
+void TForm1::showAnswer(const QString& line)
+{
+    if (answerEnded_) {
+        latestAnswerLines_ = 0;
+        answerEnded_ = false;
+    }
+    answers_.append(line);
+    ++latestAnswerLines_;
+    while (answers_.size() > kKeptAnswers)
+        answers_.removeFirst();
+    const int latest = std::min(latestAnswerLines_, static_cast<int>(answers_.size()));
+    const QString shown = answers_.mid(answers_.size() - latest).join(QStringLiteral("  "));
+    const int room = answerLine->contentsRect().width() - 4;
+    answerLine->setText(answerLine->fontMetrics().elidedText(shown, Qt::ElideRight, std::max(room, 0)));
+    answerLine->setToolTip(answers_.join(QLatin1Char('\n')));
+    answerLine->show();
+}
+
+void TForm1::hideAnswers()
+{
+    if (answerLine->isVisible())
+        answerLine->hide();
 }
 
 void TForm1::showLinkedLook()

@@ -111,8 +111,12 @@ void Dispatcher::answerLine(QByteArrayView line)
     // Answers are listed in the log, but never appended to a data set the
     // memo holds (a download, a capture, a file): its lines stay as they
     // arrived. The settings controls still follow the reports.
-    if (!f_.memoHoldsDataSet())
+    if (!f_.memoHoldsDataSet()) {
+        f_.hideAnswers();
         f_.Memo1->addLine(line);
+        return;
+    }
+    f_.showAnswer(fromCp932(QByteArray(line.data(), line.size())));
 }
 
 void Dispatcher::identified(bool handled)

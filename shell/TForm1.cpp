@@ -114,13 +114,18 @@ void TForm1::onClick(QObject* control, std::function<void()> handler)
     auto run = [this, handler = std::move(handler)] { guard(handler); };
     if (auto* button = qobject_cast<QAbstractButton*>(control))
         connect(button, &QAbstractButton::clicked, this, run);
-    else if (auto* label = qobject_cast<ClickLabel*>(control))
+    else if (auto* label = qobject_cast<ClickLabel*>(control)) {
         connect(label, &ClickLabel::clicked, this, run);
+        label->setKeyAction(ClickLabel::KeyAction::Click);
+    }
 }
 
 void TForm1::onDoubleClick(ClickLabel* control, std::function<void()> handler)
 {
     connect(control, &ClickLabel::doubleClicked, this, [this, handler = std::move(handler)] { guard(handler); });
+    // A label that answers both acts on a key as on a click.
+    if (control->keyAction() == ClickLabel::KeyAction::None)
+        control->setKeyAction(ClickLabel::KeyAction::DoubleClick);
 }
 
 void TForm1::setCaption(const QString& caption)
@@ -175,6 +180,11 @@ void TForm1::buildControls()
     Label20->setAlignment(Qt::AlignCenter);
     Label20->setCursor(Qt::PointingHandCursor);
 
+    // The answer line shares the progress bar's place, under it: a transfer
+    // in progress covers it.
+    answerLine = make<QLabel>(f, "answerLine", 8, 76, 464, 18, false);
+    answerLine->setTextFormat(Qt::PlainText);
+    answerLine->setFrameShape(QFrame::StyledPanel);
     ProgressBar1 = make<QProgressBar>(f, "ProgressBar1", 8, 76, 464, 18, false);
     ProgressBar1->setMinimum(0);
     Memo1 = make<LogMemo>(f, "Memo1", 8, 98, 464, 300);

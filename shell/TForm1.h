@@ -109,7 +109,11 @@ public:
     // port open and sends nothing of its own, so that no answer is cut. An
     // answer that does not end within its limit is given up by the tick.
     bool exchangeRunning() const;
-    void exchangeEnded() { awaitingAnswer_ = false; }
+    void exchangeEnded()
+    {
+        awaitingAnswer_ = false;
+        answerEnded_ = true;
+    }
     // How long an answer may take: a reading of the live monitor, and any
     // other exchange the tick runs alongside.
     int monitorReplyLimitMs = 1000;
@@ -119,9 +123,17 @@ public:
     // begins with "Start"): only the user's own actions replace it.
     bool memoHoldsDataSet() const;
     // A note of the tool's own: listed in the log, or, while the memo holds
-    // a data set, shown in the last-line label so the data set stays as it
+    // a data set, shown in the answer line so the data set stays as it
     // arrived.
     void logNote(const QString& text);
+    // While the memo holds a data set, the logger's answers (and the tool's
+    // notes) are shown in the answer line above the memo instead: the
+    // lines of the latest exchange, and the last ones before them in its
+    // tooltip. Nothing is added to the data set.
+    void showAnswer(const QString& line);
+    // The memo is the log again: the answer line goes.
+    void hideAnswers();
+    static constexpr int kKeptAnswers = 20;
 
     void setCaption(const QString& caption);
     QString caption() const;
@@ -182,6 +194,7 @@ public:
     QLabel* Label31 = nullptr;
     ClickLabel* Label30 = nullptr;
     QProgressBar* ProgressBar1 = nullptr;
+    QLabel* answerLine = nullptr;  // answers while the memo holds a data set
     QLabel* simulatorNotice = nullptr;  // names a simulated logger when one is attached
 
     // data
@@ -292,6 +305,9 @@ private:
     QElapsedTimer lastLoggerActivity_;
     bool awaitingAnswer_ = false;
     QElapsedTimer answerAwaitedSince_;
+    QStringList answers_;          // the last answers shown in the answer line
+    int latestAnswerLines_ = 0;    // how many of them the latest exchange gave
+    bool answerEnded_ = true;      // the next answer starts a new exchange's
     QElapsedTimer tickStoppedSince_;
     QTimer* watchdog_ = nullptr;
 };

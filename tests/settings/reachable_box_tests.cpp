@@ -4,6 +4,7 @@
 // focused box. Each change the user makes sends one command.
 #include "SettingsTool.h"
 
+#include "platform/LogMemo.h"
 #include "platform/SettingsBox.h"
 
 #include <QAbstractItemView>
@@ -250,6 +251,59 @@ TEST(ReachableSettingsBoxes, PickingTheItemAlreadyShownIsNoChange)
     EXPECT_EQ(t.written(), QByteArray());
     t.pickByKeyboard(t.f->ComboBox1, QStringLiteral("34"));
     EXPECT_EQ(t.written(), QByteArray("d34"));
+}
+
+}  // namespace
+
+namespace {
+
+// The logger's answers to the buttons that only ask (時間表示, GET, id)
+// while the memo holds a data set: the data set stays as it is, and the
+// answers are shown in the answer line above it, the latest exchange's
+// lines in the line and the ones before in its tooltip.
+TEST(AnswersBesideADataSet, AreShownInTheAnswerLineAndNeverInTheDataSet)
+{
+    ShownTool t;
+    t.enlargeAndLeaveTheMonitor();
+    const std::vector<QByteArray> dataSet = {"Start Year=2024 @1G=10", "date time,x(G),y(G),z(G),temperature(C)",
+                                             "2024/06/24 09:00:05.000,  0,  0,  3, -1.2"};
+    t.f->Memo1->clear();
+    for (const QByteArray& line : dataSet)
+        t.f->Memo1->addLine(line);
+    EXPECT_FALSE(t.f->answerLine->isVisible());
+
+    t.click(t.f->Button16);  // 時間表示
+    EXPECT_EQ(t.written(), QByteArray("t"));
+    t.send("Now 2024/06/24 10:00:00\nRes 06/25 08:30\n#");
+    EXPECT_EQ(t.memo(), dataSet);
+    ASSERT_TRUE(t.f->answerLine->isVisible());
+    EXPECT_TRUE(t.reachable(t.f->answerLine));
+    EXPECT_EQ(t.f->answerLine->text(), QStringLiteral("Now 2024/06/24 10:00:00  Res 06/25 08:30"));
+
+    t.click(t.f->Button54);  // id
+    EXPECT_EQ(t.written(), QByteArray("Kr"));
+    t.send("K= LOGGER 01\n#");
+    EXPECT_EQ(t.memo(), dataSet);
+    EXPECT_EQ(t.f->answerLine->text(), QStringLiteral("K= LOGGER 01"));
+    EXPECT_EQ(t.f->answerLine->toolTip(),
+              QStringLiteral("Now 2024/06/24 10:00:00\nRes 06/25 08:30\nK= LOGGER 01"));
+
+    // Only the last answers are kept.
+    t.click(t.f->Button54);
+    t.written();
+    QByteArray many;
+    for (int i = 0; i < TForm1::kKeptAnswers + 5; ++i)
+        many += QStringLiteral("line %1\n").arg(i).toLatin1();
+    t.send(many + "#");
+    EXPECT_EQ(t.f->answerLine->toolTip().split(QLatin1Char('\n')).size(), TForm1::kKeptAnswers);
+
+    // A memo that is the log again takes the answers, and the line goes.
+    t.f->Memo1->clear();
+    ASSERT_FALSE(t.port.Open());
+    t.click(t.f->Button16);
+    t.send("Now 2024/06/24 10:00:01\n#");
+    EXPECT_EQ(t.memo(), std::vector<QByteArray>{"Now 2024/06/24 10:00:01"});
+    EXPECT_FALSE(t.f->answerLine->isVisible());
 }
 
 }  // namespace
