@@ -105,6 +105,7 @@ TEST(CliArguments, WrongUsageIsRefusedWithAReason)
         {{"info", "--port", "COM9", "--timeout", "0"}, "from 1 to 3600"},
         {{"info", "--port", "COM9", "--verbose"}, "unknown option \"--verbose\""},
         {{"info", "--port"}, "--port needs a value"},
+        {{"info", "--port", "COM9", "--allow-short"}, "unknown option \"--allow-short\""},
     };
     for (const Case& c : cases) {
         const cli::Parsed p = cli::parseArguments(c.args);
@@ -120,6 +121,13 @@ TEST(CliArguments, WrongUsageIsRefusedWithAReason)
     ASSERT_EQ(ok.options.settings.size(), 2u);
     EXPECT_EQ(ok.options.settings[1].first, QStringLiteral("start"));
     EXPECT_EQ(ok.options.settings[1].second, QStringLiteral("now"));
+
+    // The logger may stay silent 30 s unless told; a short download is
+    // allowed only when asked.
+    const cli::Parsed plain = cli::parseArguments({"download", "--port", "COM9", "-o", "x.csv"});
+    EXPECT_EQ(plain.options.timeoutMs, 30000);
+    EXPECT_FALSE(plain.options.allowShort);
+    EXPECT_TRUE(cli::parseArguments({"download", "--port", "COM9", "-o", "x.csv", "--allow-short"}).options.allowShort);
 }
 
 TEST(CliArguments, ProgressBarShowsCountRateAndTimeLeft)

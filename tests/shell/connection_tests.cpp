@@ -383,6 +383,7 @@ TEST(Exchange, AnswerThatNeverEndsIsGivenUpAtItsLimit)
     f.silentLoggerMs = 0;
     f.refreshPending = 1;
     f.Timer1Timer();
+    ASSERT_FALSE(f.Memo1->lines().empty()) << "not given up";
     EXPECT_EQ(f.Memo1->lines().back(), QByteArray("// No answer from the logger for 0 s: exchange abandoned //"));
     EXPECT_EQ(f.lineLength, 0);
     EXPECT_EQ(fx.port.takeWritten(), QByteArray("p")) << "the tick's own work goes on";
@@ -420,6 +421,7 @@ TEST(Exchange, AbandonedExchangeNamesTheCommandsNotSent)
         f.silentLoggerMs = 0;
         c.giveUp(f);
         EXPECT_FALSE(fx.port.Open()) << c.what;
+        ASSERT_FALSE(f.Memo1->lines().empty()) << c.what << ": not given up";
         EXPECT_EQ(f.Memo1->lines().back(), QByteArray(c.note)) << c.what;
         EXPECT_TRUE(f.queuedCommand1.empty() && f.queuedCommand2.empty() && f.queuedCommand3.empty()) << c.what;
         fx.endOfAnswer();  // a late end mark sends nothing of the dropped queue
