@@ -63,14 +63,17 @@ QString usageText()
         "--generic also takes a generic USB serial adapter).\n"
         "\n"
         "common options:\n"
-        "  --timeout S    longest wait in seconds for the logger's next byte (default 5)\n"
+        "  --timeout S    how long the logger may stay silent, in seconds from its last byte\n"
+        "                 (default 30); an answer that goes on without end is cut after twice\n"
+        "                 that (a download's records and a capture's samples excepted)\n"
         "  --quiet        no progress on standard error\n"
         "  -h, --help     help; \"zelt COMMAND --help\" for one command\n"
         "\n"
         "Progress goes to standard error, results to standard output. Exit codes: 0 done,\n"
         "1 the exchange failed (the reason on one line), 2 wrong usage, 130 interrupted.\n"
         "Files are written under a temporary name and renamed when complete: a failed or\n"
-        "interrupted run leaves no file.\n");
+        "interrupted run leaves no file, except a download cut short, which writes what\n"
+        "arrived and says so.\n");
 }
 
 QString commandHelp(Command command)
@@ -90,11 +93,13 @@ QString commandHelp(Command command)
             "object: {\"port\": ..., \"loggerNumber\": ..., \"settings\": {...}}.\n");
     case Command::Download:
         return QStringLiteral(
-            "usage: zelt download --port P -o FILE.csv [--variant D|C|G|star] [--timeout S] [--quiet]\n"
+            "usage: zelt download --port P -o FILE.csv [--variant D|C|G|star] [--allow-short]\n"
+            "                     [--timeout S] [--quiet]\n"
             "Downloads the stored records and decodes them as 取得 does (--variant: D 取得, C ENQ,\n"
             "G V3, star *), and writes the file byte for byte as 保存 does. -o - writes to\n"
-            "standard output. A download that ends short of the count the logger announced, a\n"
-            "silent logger or a lost port fail (exit 1) and write no file.\n");
+            "standard output. A download that ends short (fewer records than the logger announced,\n"
+            "a logger gone silent, a lost port) still writes the records that arrived, with a last\n"
+            "line saying \"N of M\", and exits 1 with the reason; with --allow-short it exits 0.\n");
     case Command::Capture:
         return QStringLiteral(
             "usage: zelt capture --port P --seconds N -o FILE.csv [--timeout S] [--quiet]\n"
@@ -114,7 +119,10 @@ QString commandHelp(Command command)
             "usage: zelt firmware --port P --image FILE.hex [--timeout S] [--quiet]\n"
             "Updates the logger's firmware as the window's Start and Update do, from an Intel HEX\n"
             "file that passes the loader's checks (nothing is sent otherwise). Ctrl-C is refused\n"
-            "while the image is being sent: a logger left with half an image has no program.\n");
+            "while the image is being sent: a logger left with half an image has no program.\n"
+            "After the loader call it waits for the line to go quiet (at least a second) before\n"
+            "\"e\". --timeout S bounds each wait for the loader: its \"#\" after \"e\" (it erases\n"
+            "first), its answer to each line, its \"M\" after \"qs\".\n");
     case Command::Monitor:
         return QStringLiteral(
             "usage: zelt monitor --port P [--timeout S]\n"
@@ -203,6 +211,8 @@ Parsed parseArguments(const QStringList& args)
             o.seconds = number("--seconds", 5, 360);
         } else if (a == QLatin1String("--image")) {
             o.image = value("--image");
+        } else if (a == QLatin1String("--allow-short") && o.command == Command::Download) {
+            o.allowShort = true;
         } else if (a == QLatin1String("--json")) {
             o.json = true;
         } else if (a == QLatin1String("--quiet") || a == QLatin1String("-q")) {

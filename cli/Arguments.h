@@ -22,7 +22,8 @@ struct Options {
     std::vector<std::pair<QString, QString>> settings;  // set NAME=VALUE ...
     bool json = false;
     bool quiet = false;
-    int timeoutMs = 5000;    // longest wait for the logger's next byte
+    int timeoutMs = 30000;   // longest silence of the logger, from its last byte
+    bool allowShort = false; // download: fewer records than announced is no failure
     QStringList simulatorArguments;  // simulate: handed to the simulated logger
 };
 

@@ -166,9 +166,23 @@ int download(Session& s, const Options& o, Progress& progress, std::FILE* out)
 {
     checkWritable(o.output);
     const ByteLines lines = s.download(transferOf(o.variant));
+    // A download that ended short is kept too: the records the logger sent
+    // are the user's, and the data set's last line says what is missing.
     writeOut(lines, o.output, out);
     if (o.output != QLatin1String("-"))
         progress.note(QStringLiteral("%1: %2 records, %3 lines").arg(o.output).arg(s.state().decodedCount).arg(lines.size()));
+    const DownloadExchange::Result& result = s.downloadResult();
+    if (!result.incomplete)
+        return 0;
+    const QString of = result.announced >= 0 ? QStringLiteral("%1 of %2").arg(result.records).arg(result.announced)
+                                             : QString::number(result.records);
+    const QString where =
+        o.output == QLatin1String("-") ? QStringLiteral("standard output") : o.output;
+    const QString said = QStringLiteral("download incomplete (%1): %2 records arrived, written to %3")
+                             .arg(result.why, of, where);
+    if (!o.allowShort)
+        throw Failure{1, said};
+    progress.note(QStringLiteral("note: ") + said);
     return 0;
 }
 

@@ -20,9 +20,11 @@ namespace zelt::cli {
 
 namespace {
 
-constexpr int kReadyLimitMs = 10000;   // the loader's '#' after "e" (it erases first)
-constexpr int kVerifyLimitMs = 10000;  // its 'M' after "qs"
-constexpr int kLineLimitMs = 5000;     // its answer to one image line
+// The logger enters its loader after the call; the windows leave at least
+// two clicks ("Start", then "Update") and a message box to close between
+// the call and "e". The update waits as long, and longer while the line
+// still brings bytes.
+constexpr int kLoaderEntryMs = 1000;
 constexpr int kMonitorPauseMs = 300;   // between two readings, as the window asks
 constexpr int kEndMarkWaitMs = 1000;   // the end mark after a capture's stream
 constexpr int kSettleMs = 250;         // quiet on the line after the connect
@@ -54,6 +56,7 @@ Session::Session(Progress& progress, int timeoutMs)
     };
     QObject::connect(port_.get(), &ComPort::deviceLost, this, [this](const QString& reason) { lost_ = reason; });
     lastByte_.start();
+    lastProgress_.start();
 }
 
 Session::~Session()
@@ -119,8 +122,10 @@ void Session::openPort()
     }
 }
 
-Session::WaitEnd Session::waitFor(const std::function<bool()>& done, int silenceMs, bool interruptible)
+Session::WaitEnd Session::waitFor(const std::function<bool()>& done, int silenceMs, bool interruptible,
+                                  int deadlineMs)
 {
+    const int deadline = deadlineMs > 0 ? deadlineMs : this->deadlineMs();
     const auto check = [&]() -> std::optional<WaitEnd> {
         if (done())
             return WaitEnd::Done;
@@ -130,9 +135,12 @@ Session::WaitEnd Session::waitFor(const std::function<bool()>& done, int silence
             return WaitEnd::Interrupted;
         if (lastByte_.elapsed() >= silenceMs)
             return WaitEnd::Silent;
+        if (lastProgress_.elapsed() >= deadline)
+            return WaitEnd::Overdue;
         return std::nullopt;
     };
     lastByte_.restart();
+    lastProgress_.restart();
     if (const auto end = check())
         return *end;
     QEventLoop loop;
@@ -148,13 +156,18 @@ Session::WaitEnd Session::waitFor(const std::function<bool()>& done, int silence
     return end.value_or(WaitEnd::Interrupted);
 }
 
-void Session::fail(WaitEnd end, const QString& during)
+void Session::fail(WaitEnd end, const QString& during, int deadlineMs)
 {
     switch (end) {
     case WaitEnd::Lost:
         throw Failure{1, QStringLiteral("port lost %1: %2").arg(during, lost_)};
     case WaitEnd::Interrupted:
         throw Failure{130, QStringLiteral("interrupted %1").arg(during)};
+    case WaitEnd::Overdue:
+        throw Failure{1, QStringLiteral("the logger on %1 kept sending for %2 s without ending its answer %3")
+                             .arg(portName())
+                             .arg(((deadlineMs > 0 ? deadlineMs : this->deadlineMs()) + 999) / 1000)
+                             .arg(during)};
     case WaitEnd::Silent:
     case WaitEnd::Done:
         break;
@@ -163,6 +176,20 @@ void Session::fail(WaitEnd end, const QString& during)
                          .arg(portName())
                          .arg((timeoutMs_ + 999) / 1000)
                          .arg(during)};
+}
+
+QString Session::dropQueued()
+{
+    QStringList unsent;
+    const auto drop = [&unsent](auto& queued) {
+        if (!queued.empty())
+            unsent << QStringLiteral("\"%1\"").arg(fromCp932(queued.bytes()));
+        queued.clear();
+    };
+    drop(state_.queuedCommand1);
+    drop(state_.queuedCommand2);
+    drop(state_.queuedCommand3);
+    return unsent.isEmpty() ? QString() : QStringLiteral("; not sent: %1").arg(unsent.join(QStringLiteral(", ")));
 }
 
 void Session::connectLogger()
@@ -175,10 +202,16 @@ void Session::connectLogger()
     openPort();
     closed_ = false;
     handled_.reset();
+    // The connect as a whole ("m", "m", the report, the quiet after it) has
+    // one deadline.
+    QElapsedTimer connecting;
+    connecting.start();
     link_->connect();
     const WaitEnd end = waitFor([this] { return closed_ && state_.linkUp; }, timeoutMs_);
-    if (end != WaitEnd::Done)
+    if (end != WaitEnd::Done) {
+        dropQueued();
         fail(end, QStringLiteral("while connecting"));
+    }
     if (!handled_)
         throw Failure{1, QStringLiteral("the logger on %1 did not identify itself").arg(portName())};
     if (!*handled_)
@@ -193,9 +226,10 @@ void Session::connectLogger()
     // otherwise the rest of that report would be taken for the next
     // command's answer (a download would store its lines as records).
     openPort();
-    const WaitEnd quiet = waitFor([] { return false; }, kSettleMs);
-    if (quiet == WaitEnd::Lost || quiet == WaitEnd::Interrupted)
-        fail(quiet, QStringLiteral("after connecting"));
+    const int left = std::max<int>(static_cast<int>(deadlineMs() - connecting.elapsed()), 2 * kSettleMs);
+    const WaitEnd quiet = waitFor([] { return false; }, kSettleMs, true, left);
+    if (quiet == WaitEnd::Lost || quiet == WaitEnd::Interrupted || quiet == WaitEnd::Overdue)
+        fail(quiet, QStringLiteral("while connecting"), static_cast<int>(connecting.elapsed()));
     port_->setOpen(false);
     state_.clearLine();
 }
@@ -212,7 +246,7 @@ void Session::exchange(const QByteArray& command, const QByteArray& queued1, con
     port_->PutString(command);
     const WaitEnd end = waitFor([this] { return closed_; }, timeoutMs_);
     if (end != WaitEnd::Done)
-        fail(end, QStringLiteral("to \"%1\"").arg(fromCp932(command)));
+        fail(end, QStringLiteral("to \"%1\"%2").arg(fromCp932(command), dropQueued()));
 }
 
 // ---- download -----------------------------------------------------------
@@ -232,27 +266,25 @@ ByteLines Session::download(Transfer kind)
     closed_ = false;
     progress_.begin(QStringLiteral("download"), std::max(state_.reportedRecordCount, 0), QStringLiteral("records"));
     download_->begin(kind);
+    // The records run as long as they keep coming (their count bounds them);
+    // bytes that bring no record (enquiries without end) are cut.
     const WaitEnd end = waitFor([this] { return downloadResult_.has_value(); }, timeoutMs_);
     if (end != WaitEnd::Done) {
         port_->setOpen(false);
         state_.clearLine();
-        finishDownload(end == WaitEnd::Silent        ? QStringLiteral("no end mark from the logger")
+        finishDownload(end == WaitEnd::Silent ? QStringLiteral("no end mark from the logger")
+                       : end == WaitEnd::Overdue
+                           ? QStringLiteral("no record from the logger for %1 s").arg((deadlineMs() + 999) / 1000)
                        : end == WaitEnd::Interrupted ? QStringLiteral("interrupted")
                                                      : QStringLiteral("port lost: %1").arg(lost_));
     }
     progress_.end();
     lines_ = nullptr;
     const DownloadExchange::Result result = *downloadResult_;
+    lastDownload_ = result;
     if (end == WaitEnd::Interrupted)
         throw Failure{130, QStringLiteral("download interrupted: %1 records had arrived; no file written")
                                .arg(result.records)};
-    if (result.incomplete) {
-        const QString of =
-            result.announced >= 0 ? QStringLiteral("%1 of %2").arg(result.records).arg(result.announced)
-                                  : QString::number(result.records);
-        throw Failure{1, QStringLiteral("download incomplete (%1): %2 records arrived; no file written")
-                             .arg(result.why, of)};
-    }
     if (result.irregular)
         progress_.note(QStringLiteral("note: the records' times are out of step (時間不整合)"));
     if (result.badRecords > 0)
@@ -275,6 +307,7 @@ void Session::finishDownload(const QString& cutShortBy)
 
 void Session::recordStored(int count)
 {
+    noteProgress();
     progress_.update(count);
 }
 
@@ -306,7 +339,7 @@ ByteLines Session::capture(int seconds)
     closed_ = false;
     capture.requestReading();
     const WaitEnd replied = waitFor([this] { return closed_; }, timeoutMs_);
-    if (replied == WaitEnd::Lost || replied == WaitEnd::Interrupted)
+    if (replied == WaitEnd::Lost || replied == WaitEnd::Interrupted || replied == WaitEnd::Overdue)
         fail(replied, QStringLiteral("while asking for a reading"));
     const QByteArray reply = CaptureExchange::readingLineOf(answers_);
 
@@ -336,7 +369,7 @@ ByteLines Session::capture(int seconds)
     progress_.end();
     if (port_->Open() && stopError.isEmpty()) {
         closed_ = false;
-        waitFor([this] { return closed_; }, kEndMarkWaitMs, false);
+        waitFor([this] { return closed_; }, kEndMarkWaitMs, false, 2 * kEndMarkWaitMs);
     }
     port_->setOpen(false);
 
@@ -349,7 +382,9 @@ ByteLines Session::capture(int seconds)
     if (how != CaptureExchange::End::Complete)
         throw Failure{1, QStringLiteral("capture incomplete: %1 after %2 of %3 samples; no file written")
                              .arg(how == CaptureExchange::End::PortLost ? QStringLiteral("port lost: ") + lost_
-                                                                         : QStringLiteral("the logger stopped sending"))
+                                  : end == WaitEnd::Overdue
+                                      ? QStringLiteral("no sample from the logger for %1 s").arg((deadlineMs() + 999) / 1000)
+                                      : QStringLiteral("the logger stopped sending"))
                              .arg(arrived)
                              .arg(wanted)};
     if (!stopError.isEmpty())
@@ -361,8 +396,11 @@ void Session::captureBytes(quint16 count)
 {
     if (!capture_)
         return;
+    const int before = capture_->rowsArrived();
     if (capture_->receive(count))
         captureComplete_ = true;
+    if (capture_->rowsArrived() != before)
+        noteProgress();
     progress_.update(capture_->rowsArrived());
 }
 
@@ -431,9 +469,20 @@ void Session::firmware(const ByteLines& image, const QByteArray& skipKey)
     try {
         transfer.callLoader();
         progress_.note(QStringLiteral("Do not Release or Power off until update completed"));
-        const FirmwareTransfer::Wait ready = transfer.erase(kReadyLimitMs, pause);
+        // The logger enters its loader: "e" goes out once the line has been
+        // quiet for a while, as it would after the windows' two clicks.
+        const WaitEnd entered = waitFor([] { return false; }, kLoaderEntryMs, false);
+        if (entered == WaitEnd::Lost)
+            fail(entered, QStringLiteral("after the loader call"));
+        if (entered == WaitEnd::Overdue)
+            throw Failure{1, QStringLiteral("after the loader call (ETX ACK ETX ACK ETX) the logger on %1 kept "
+                                            "sending for %2 s: \"e\" was not sent, nothing of the image was sent")
+                                 .arg(portName())
+                                 .arg((deadlineMs() + 999) / 1000)};
+        const FirmwareTransfer::Wait ready = transfer.erase(timeoutMs_, pause);
         if (ready != FirmwareTransfer::Wait::Got)
-            throw Failure{1, firmwareNotReadyMessage(kReadyLimitMs, ready == FirmwareTransfer::Wait::PortClosed)};
+            throw Failure{1, QStringLiteral("after the loader call: ") +
+                                 firmwareNotReadyMessage(timeoutMs_, ready == FirmwareTransfer::Wait::PortClosed)};
         progress_.begin(QStringLiteral("firmware"), image.size(), QStringLiteral("lines"));
         imageGoing_ = true;
         transfer.start(image, skipKey);
@@ -441,7 +490,7 @@ void Session::firmware(const ByteLines& image, const QByteArray& skipKey)
         // the logger without a program.
         bool told = false;
         for (;;) {
-            const WaitEnd end = waitFor([this] { return imageSent_; }, kLineLimitMs);
+            const WaitEnd end = waitFor([this] { return imageSent_; }, timeoutMs_);
             if (end == WaitEnd::Done)
                 break;
             if (end == WaitEnd::Interrupted) {
@@ -451,9 +500,9 @@ void Session::firmware(const ByteLines& image, const QByteArray& skipKey)
                 told = true;
                 continue;
             }
-            if (end == WaitEnd::Silent && transfer.sinceLineSentMs() >= kLineLimitMs) {
+            if ((end == WaitEnd::Silent && transfer.sinceLineSentMs() >= timeoutMs_) || end == WaitEnd::Overdue) {
                 transfer.abandon();
-                throw Failure{1, firmwareStalledMessage(transfer.lineIndex() - 1, transfer.lineCount(), kLineLimitMs)};
+                throw Failure{1, firmwareStalledMessage(transfer.lineIndex() - 1, transfer.lineCount(), timeoutMs_)};
             }
             if (end == WaitEnd::Lost) {
                 transfer.abandon();
@@ -461,9 +510,9 @@ void Session::firmware(const ByteLines& image, const QByteArray& skipKey)
             }
         }
         progress_.end();
-        const FirmwareTransfer::Wait verified = transfer.verify(kVerifyLimitMs, pause);
+        const FirmwareTransfer::Wait verified = transfer.verify(timeoutMs_, pause);
         if (verified != FirmwareTransfer::Wait::Got)
-            throw Failure{1, firmwareNoVerifyMessage(kVerifyLimitMs, verified == FirmwareTransfer::Wait::PortClosed)};
+            throw Failure{1, firmwareNoVerifyMessage(timeoutMs_, verified == FirmwareTransfer::Wait::PortClosed)};
         transfer.restart();
     } catch (const PortError& e) {
         transfer.abandon();
@@ -484,6 +533,7 @@ void Session::firmwareBytes()
     // During the waits for '#' and 'M' the transfer reads the bytes itself.
     if (!transfer_ || !imageGoing_)
         return;
+    noteProgress();
     loaderErrors_ += transfer_->takeAnswer();
     const FirmwareTransfer::Step step = transfer_->sendNext();
     progress_.update(step.answeredIndex);

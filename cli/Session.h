@@ -2,8 +2,15 @@
 // One logger on one port, driven without a window: the port, the line's
 // state and the logger link, with the waits of a program that has no tick.
 // Each exchange is the one the windows run (LoggerLink, DownloadExchange,
-// CaptureExchange, FirmwareTransfer); this only waits for its end, within a
-// time limit, and reports what went wrong.
+// CaptureExchange, FirmwareTransfer); this only waits for its end and
+// reports what went wrong.
+//
+// Two bounds end a wait. A logger that has sent nothing for the timeout
+// (counted from its last byte) has gone silent. A logger that keeps sending
+// without ever ending its answer (enquiries, endless lines) is cut at twice
+// the timeout: from the wait's start for the connect and each exchange, and
+// from the last record, sample or answered line for a download, a capture
+// and a firmware image, which are bounded by their counts.
 #include "data/DownloadExchange.h"
 #include "data/MonitorReading.h"
 #include "link/LoggerLink.h"
@@ -56,12 +63,16 @@ public:
     const LoggerSettings& settings() const { return link_->settings(); }
 
     // Sends a command and waits for the end of its exchange; the queue is
-    // what the following end marks send.
+    // what the following end marks send. A failure names the queued
+    // commands that were not sent.
     void exchange(const QByteArray& command, const QByteArray& queued1 = "p", const QByteArray& queued2 = {},
                   const QByteArray& queued3 = {});
 
-    // A download: the data set's lines, as the window's memo holds them.
+    // A download: the data set's lines, as the window's memo holds them,
+    // also when it ended short (downloadResult() says so); only an
+    // interruption fails.
     ByteLines download(Transfer kind);
+    const DownloadExchange::Result& downloadResult() const { return lastDownload_; }
     // An online capture of so many seconds: the listing's lines.
     ByteLines capture(int seconds);
     // Live readings until interrupted.
@@ -83,12 +94,18 @@ public:
     void exchangeClosed(const QByteArray& lastText) override;
 
 private:
-    enum class WaitEnd { Done, Silent, Lost, Interrupted };
+    enum class WaitEnd { Done, Silent, Overdue, Lost, Interrupted };
     // Runs the event loop until done() holds, the logger has sent nothing
-    // for silenceMs, the port is lost or Ctrl-C came.
-    WaitEnd waitFor(const std::function<bool()>& done, int silenceMs, bool interruptible = true);
+    // for silenceMs, deadlineMs (0: twice the timeout) have passed since the
+    // wait began or since the last progress, the port is lost or Ctrl-C came.
+    WaitEnd waitFor(const std::function<bool()>& done, int silenceMs, bool interruptible = true, int deadlineMs = 0);
+    int deadlineMs() const { return 2 * timeoutMs_; }
+    // A record, a sample or an answered firmware line came.
+    void noteProgress() { lastProgress_.restart(); }
     void openPort();
-    [[noreturn]] void fail(WaitEnd end, const QString& during);
+    [[noreturn]] void fail(WaitEnd end, const QString& during, int deadlineMs = 0);
+    // Empties the queue; "; not sent: ..." naming what was in it, or empty.
+    QString dropQueued();
     void finishDownload(const QString& cutShortBy);
 
     Progress& progress_;
@@ -97,6 +114,7 @@ private:
     LinkState state_;
     std::unique_ptr<LoggerLink> link_;
     QElapsedTimer lastByte_;
+    QElapsedTimer lastProgress_;
     QString lost_;
     bool closed_ = false;
     std::optional<bool> handled_;
@@ -106,6 +124,7 @@ private:
     ByteLines* lines_ = nullptr;
     std::unique_ptr<DownloadExchange> download_;
     std::optional<DownloadExchange::Result> downloadResult_;
+    DownloadExchange::Result lastDownload_;
     QByteArray yearText_;
 
     // Capture

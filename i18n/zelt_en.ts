@@ -52,6 +52,10 @@
         <translation>Options</translation>
     </message>
     <message>
+        <source>無応答待ち</source>
+        <translation>Silence limit</translation>
+    </message>
+    <message>
         <source>ポート検索</source>
         <translation>Port search</translation>
     </message>

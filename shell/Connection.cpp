@@ -312,9 +312,7 @@ void TForm1::checkSilentLogger()
         return;
     if (QApplication::activeModalWidget())
         return;
-    queuedCommand1.clear();
-    queuedCommand2.clear();
-    queuedCommand3.clear();
+    const QString unsent = dropQueuedCommands();
     connectReportPending = 0;
     monitorStreamOpen = 0;
     const bool wasOpen = ApdComPort1->Open();
@@ -328,7 +326,7 @@ void TForm1::checkSilentLogger()
             hooks.downloadCutShort(QStringLiteral("no end mark from the logger"));
         downloadActive = 0;
     } else if (wasOpen) {
-        logNote(QStringLiteral("// No answer from the logger: exchange abandoned //"));
+        logNote(abandonedNote(unsent));
         // An unanswered connect is tried again by the next tick.
         if (!linkUp)
             autoConnectDone = 0;
@@ -362,15 +360,21 @@ bool TForm1::exchangeMayGoOn()
         awaitingAnswer_ = false;
         return false;
     }
-    const int limit = monitorMode ? monitorReplyLimitMs : exchangeLimitMs;
-    if (answerAwaitedSince_.elapsed() < limit)
-        return true;
+    if (monitorMode) {
+        // A reading is asked for again when it is late.
+        if (answerAwaitedSince_.elapsed() < monitorReplyLimitMs)
+            return true;
+    } else {
+        // Any other answer goes on while the logger keeps sending: silence
+        // counts from its last byte, or from the command if that is later.
+        const qint64 silent = std::min(answerAwaitedSince_.elapsed(), lastLoggerActivity_.elapsed());
+        if (silent < silentLoggerMs)
+            return true;
+    }
     // Given up: the port is closed by the tick, and what was begun of the
     // answer is dropped with it.
     awaitingAnswer_ = false;
-    queuedCommand1.clear();
-    queuedCommand2.clear();
-    queuedCommand3.clear();
+    const QString unsent = dropQueuedCommands();
     lineLength = 0;
     lineBuffer[0] = '\0';
     if (monitorMode) {
@@ -379,9 +383,38 @@ bool TForm1::exchangeMayGoOn()
         if (hooks.monitorStale)
             hooks.monitorStale();
     } else {
-        logNote(QStringLiteral("// No answer from the logger within %1 s: exchange abandoned //").arg((limit + 999) / 1000));
+        logNote(abandonedNote(unsent));
     }
     return false;
+}
+
+QString TForm1::dropQueuedCommands()
+{
+    QStringList unsent;
+    const auto drop = [&unsent](auto& queued) {
+        if (!queued.empty())
+            unsent << QStringLiteral("\"%1\"").arg(QString::fromLatin1(queued.bytes()));
+        queued.clear();
+    };
+    drop(queuedCommand1);
+    drop(queuedCommand2);
+    drop(queuedCommand3);
+    return unsent.join(QStringLiteral(", "));
+}
+
+QString TForm1::abandonedNote(const QString& unsent) const
+{
+    const QString silence = QStringLiteral("// No answer from the logger for %1 s: exchange abandoned")
+                                .arg((silentLoggerMs + 999) / 1000);
+    return unsent.isEmpty() ? silence + QStringLiteral(" //")
+                            : silence + QStringLiteral("; not sent: %1 //").arg(unsent);
+}
+
+void TForm1::setSilenceLimitSeconds(int seconds)
+{
+    silentLoggerMs = std::clamp(seconds, 1, 3600) * 1000;
+    if (SilenceLimitBox && SilenceLimitBox->value() != silentLoggerMs / 1000)
+        SilenceLimitBox->setValue(silentLoggerMs / 1000);
 }
 
 void TForm1::portLost(const QString& reason)

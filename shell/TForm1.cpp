@@ -87,6 +87,18 @@ TForm1::TForm1(const MainPlatform& platform_, QWidget* parent) : QWidget(parent)
     Timer1->setObjectName(QStringLiteral("Timer1"));
     portRegistry = platform.registry;
     buildControls();
+    if (platform.preferences) {
+        bool ok = false;
+        const int seconds =
+            platform.preferences->value(QString::fromLatin1(kSilenceLimitPreference)).toInt(&ok);
+        if (ok)
+            setSilenceLimitSeconds(seconds);
+    }
+    connect(SilenceLimitBox, &QSpinBox::valueChanged, this, [this](int seconds) {
+        silentLoggerMs = seconds * 1000;
+        if (platform.preferences)
+            platform.preferences->setValue(QString::fromLatin1(kSilenceLimitPreference), QString::number(seconds));
+    });
     setCaption(QStringLiteral("ZELT-RealTime"));
     connect(Timer1, &PeriodicTimer::timeout, this, [this] { guard([this] { Timer1Timer(); }); });
     connect(ApdComPort1, &ComPort::deviceLost, this, [this](const QString& reason) { portLost(reason); });
@@ -328,6 +340,15 @@ void TForm1::buildControls()
     Label31 = makeText<QLabel>(f, "Label31", "", 662, 228, 60, 18);
     Label30 = makeText<ClickLabel>(f, "Label30", "開始設定", 620, 254, 70, 18, false);
     Button5 = makeText<QPushButton>(f, "Button5", "T", 620, 278, 30, 22, false);
+    // How long a silent logger is waited for before an exchange is given up.
+    auto* silenceLabel = makeText<QLabel>(f, "labelSilenceLimit", "無応答待ち", 620, 280, 84, 18);
+    SilenceLimitBox = make<QSpinBox>(f, "SilenceLimitBox", 706, 278, 76, 22);
+    SilenceLimitBox->setRange(1, 3600);
+    SilenceLimitBox->setSuffix(QStringLiteral(" s"));
+    SilenceLimitBox->setValue(kDefaultSilenceLimitS);
+    SilenceLimitBox->setKeyboardTracking(false);  // takes the number once it is typed whole
+    SilenceLimitBox->setToolTip(QStringLiteral("ロガーが無応答のまま待つ秒数 / Seconds a silent logger is waited for"));
+    silenceLabel->setBuddy(SilenceLimitBox);
 
     frame(f, "ファームウェア", 490, 322, 300, 150);
     Edit22 = makeText<QLineEdit>(f, "Edit22", ":020000040002F8", 498, 342, 150, 22);

@@ -96,9 +96,15 @@ public:
 
     // Bytes came from the logger (the silent-logger watchdog's evidence).
     void noteLoggerActivity() { lastLoggerActivity_.restart(); }
-    // A stopped tick that has waited this long with no byte from the logger
-    // abandons the exchange and starts again.
-    int silentLoggerMs = 6000;
+    // The only time limit of an exchange: a logger that has sent nothing for
+    // this long (counted from its last byte, or from the command when that
+    // came later) has gone silent, and the exchange is abandoned. A logger
+    // that is still sending, however slowly, is never cut. The user sets it
+    // in the options (remembered); tests shorten it.
+    int silentLoggerMs = kDefaultSilenceLimitS * 1000;
+    static constexpr int kDefaultSilenceLimitS = 30;
+    static constexpr char kSilenceLimitPreference[] = "line/silenceLimitSeconds";
+    void setSilenceLimitSeconds(int seconds);
     void checkSilentLogger();
     // The device disappeared while the port was open.
     void portLost(const QString& reason);
@@ -107,17 +113,16 @@ public:
     // an acknowledgement or other control bytes, outside a capture or a
     // firmware transfer) awaits its end mark; meanwhile the tick leaves the
     // port open and sends nothing of its own, so that no answer is cut. An
-    // answer that does not end within its limit is given up by the tick.
+    // answer whose logger goes silent is given up by the tick.
     bool exchangeRunning() const;
     void exchangeEnded()
     {
         awaitingAnswer_ = false;
         answerEnded_ = true;
     }
-    // How long an answer may take: a reading of the live monitor, and any
-    // other exchange the tick runs alongside.
+    // How long a reading of the live monitor may take before it is shown as
+    // missing and asked for again.
     int monitorReplyLimitMs = 1000;
-    int exchangeLimitMs = 3000;
 
     // The log memo holds a data set (a recording or a capture listing, which
     // begins with "Start"): only the user's own actions replace it.
@@ -193,6 +198,7 @@ public:
     ClickLabel* Label20 = nullptr;
     QLabel* Label31 = nullptr;
     ClickLabel* Label30 = nullptr;
+    QSpinBox* SilenceLimitBox = nullptr;  // seconds a silent logger is waited for
     QProgressBar* ProgressBar1 = nullptr;
     QLabel* answerLine = nullptr;  // answers while the memo holds a data set
     QLabel* simulatorNotice = nullptr;  // names a simulated logger when one is attached
@@ -300,6 +306,12 @@ private:
     // The tick's look at a running exchange: true while it may go on; an
     // exchange past its limit is given up here.
     bool exchangeMayGoOn();
+    // Empties the queue of follow-up commands; the text names those that
+    // were dropped unsent (empty when none was queued).
+    QString dropQueuedCommands();
+    // "// No answer from the logger for N s: exchange abandoned //", naming
+    // the queued commands left unsent.
+    QString abandonedNote(const QString& unsent) const;
 
     std::unique_ptr<LoggerLink> link_;
     QElapsedTimer lastLoggerActivity_;

@@ -73,6 +73,10 @@ std::string programUsage()
            "  --no-end-mark       answer without the final '#'\n"
            "  --noise             garbage lines and raw junk before each answer\n"
            "  --slow MS           wait MS before each answer\n"
+           "  --slow-start MS     begin the answers of --slow-start-on's commands only after MS\n"
+           "  --slow-start-on CS  the commands a slow start delays, by first character (\"Ds\": the\n"
+           "                      download and the clock); every command when not given\n"
+           "  --partial-recall    \"C\" and \"G\" send only the later half of the records\n"
            "  --rate BYTES        limit the output to BYTES per second\n"
            "  --realtime          output at the serial rate (11,520 bytes/s)\n"
            "  --error MODE        none|err|negative|short|noequals|noblank\n"
@@ -82,7 +86,7 @@ std::string programUsage()
            "  --stream-speed F    sample stream speed factor (1 = 200 samples/s)\n"
            "  --print-device      also print the device path alone on a line\n"
            "stdin commands: unplug, replug, silence off|nomark|on, noise on|off,\n"
-           "  enq off|on|midline, slow MS [BYTES], error MODE, form long|short,\n"
+           "  enq off|on|midline, slow MS [BYTES], slow-start MS [CS], error MODE, form long|short,\n"
            "  model supported|unsupported, loader-error on|off, latency MS, recording NAME [SEED],\n"
            "  reading X Y Z TEMP | reading auto, stream-speed F, status, quit\n";
 }
@@ -138,6 +142,15 @@ bool parseProgramArguments(const std::vector<std::string>& args, ProgramOptions*
         } else if (a == "--slow") {
             if (!value(&v) || !toInt(v, 0, 600000, &o.behaviour.answerDelayMs))
                 return fail("--slow needs milliseconds");
+        } else if (a == "--slow-start") {
+            if (!value(&v) || !toInt(v, 0, 600000, &o.behaviour.slowStartMs))
+                return fail("--slow-start needs milliseconds");
+        } else if (a == "--slow-start-on") {
+            if (!value(&v) || v.empty())
+                return fail("--slow-start-on needs the commands' first characters");
+            o.behaviour.slowStartCommands = v;
+        } else if (a == "--partial-recall") {
+            o.behaviour.partialRecall = true;
         } else if (a == "--rate") {
             if (!value(&v) || !toInt(v, 1, 100000000, &rate))
                 return fail("--rate needs bytes per second");
@@ -230,6 +243,13 @@ std::string runControlCommand(Simulator& sim, const std::string& line, bool* qui
         if (!toInt(arg, 0, 600000, &ms) || (w.size() > 2 && !toInt(w[2], 0, 100000000, &rate)))
             return "error: slow MS [BYTES]";
         sim.setSlow(ms, rate);
+        return "ok";
+    }
+    if (cmd == "slow-start") {
+        int ms = 0;
+        if (!toInt(arg, 0, 600000, &ms))
+            return "error: slow-start MS [COMMANDS]";
+        sim.setSlowStart(ms, w.size() > 2 ? w[2] : std::string());
         return "ok";
     }
     if (cmd == "error") {

@@ -534,6 +534,7 @@ std::string Device::render(const std::vector<std::string>& lines)
 
 std::string Device::receive(const std::string& burst, SteadyTime now)
 {
+    startDelayMs_ = 0;
     std::string out;
     std::string unknown;
     auto flushUnknown = [&] {
@@ -551,6 +552,7 @@ std::string Device::receive(const std::string& burst, SteadyTime now)
             if (c == ' ') {
                 flushUnknown();
                 obs_.commands.push_back(" ");
+                obs_.commandTimes.push_back(now);
                 streaming_ = false;
                 out += render({});
             } else if (c == kAck) {
@@ -577,6 +579,10 @@ std::string Device::receive(const std::string& burst, SteadyTime now)
             continue;
         }
         obs_.commands.push_back(cmd);
+        obs_.commandTimes.push_back(now);
+        if (!loader_ && behaviour_.slowStartMs > 0 &&
+            (behaviour_.slowStartCommands.empty() || behaviour_.slowStartCommands.find(cmd[0]) != std::string::npos))
+            startDelayMs_ = std::max(startDelayMs_, behaviour_.slowStartMs);
         out += loader_ ? loaderAnswer(cmd, now) : answer(cmd, now);
     }
     flushUnknown();
@@ -606,7 +612,12 @@ std::string Device::answer(const std::string& cmd, SteadyTime now)
         streamStart_ = now;
         streamIndex_ = 0;
         return {};
-    case 'D': case 'C': case 'G': return render(recording_.records);
+    case 'D': case 'C': case 'G':
+        if (behaviour_.partialRecall && cmd[0] != 'D') {
+            const auto& r = recording_.records;
+            return render(std::vector<std::string>(r.begin() + static_cast<std::ptrdiff_t>(r.size() / 2), r.end()));
+        }
+        return render(recording_.records);
     case 'K':
         if (cmd == "Kr")
             return render({settings_.identity});

@@ -68,6 +68,14 @@ struct Behaviour {
     Enquiry enquiry = Enquiry::Off;
     int enquiryIntervalMs = 400;  // idle ENQ period while enquiring
     int answerDelayMs = 0;        // time before an answer starts
+    // A slow start: the answers to the commands whose first character is
+    // one of slowStartCommands (every command when empty) begin only after
+    // slowStartMs, as a logger busy with its memory or its clock.
+    int slowStartMs = 0;
+    std::string slowStartCommands;
+    // "C" and "G" answer only the later half of the records (those not yet
+    // fetched), fewer than the report's count.
+    bool partialRecall = false;
     int bytesPerSecond = 0;       // output rate limit, 0 = as fast as the line takes it
     ErrorMode error = ErrorMode::None;
     ReportForm form = ReportForm::Long;
@@ -83,6 +91,7 @@ struct Behaviour {
 // What the logger has seen, for tests.
 struct Observations {
     std::vector<std::string> commands;  // every command recognised, in order
+    std::vector<SteadyTime> commandTimes;  // when each was taken, beside it
     std::string unknownBytes;           // bytes that matched no command
     int acks = 0;                       // ACK bytes received
     int enquiriesSent = 0;              // ENQ bytes sent
@@ -134,6 +143,8 @@ public:
 
     // Interprets one burst of received bytes; returns the bytes to send.
     std::string receive(const std::string& burst, SteadyTime now);
+    // How long the answer of the last burst waits before it starts (a slow start).
+    int answerStartDelayMs() const { return startDelayMs_; }
 
     // Sample stream ("x" after "n"): when the next sample is due, and the
     // samples due up to now (at most maxSamples; the rest are skipped, as
@@ -178,6 +189,7 @@ private:
     SteadyTime streamStart_;
     long long streamIndex_ = 0;
     std::uint64_t rng_ = 0x5EED;
+    int startDelayMs_ = 0;
 };
 
 }  // namespace zelt::sim

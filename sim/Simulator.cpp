@@ -393,6 +393,14 @@ void Simulator::setSlow(int answerDelayMs, int bytesPerSecond)
     setBehaviour(b);
 }
 
+void Simulator::setSlowStart(int ms, const std::string& commands)
+{
+    auto b = behaviour();
+    b.slowStartMs = std::max(0, ms);
+    b.slowStartCommands = commands;
+    setBehaviour(b);
+}
+
 void Simulator::setSupportedModel(bool supported)
 {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -535,9 +543,11 @@ void Simulator::run()
         }
         if (!burst_.empty() && (wholeRecord || now - lastByte_ >= milliseconds(options_.burstGapMs))) {
             std::string answer;
+            int startDelayMs = 0;
             {
                 std::lock_guard<std::mutex> lock(mutex_);
                 answer = device_.receive(burst_, now);
+                startDelayMs = device_.answerStartDelayMs();
                 b = device_.behaviour();
                 streaming = device_.streaming();
                 changed_.notify_all();
@@ -550,7 +560,7 @@ void Simulator::run()
                                                       burst_.size() * 1000000.0 / b.bytesPerSecond)));
             burst_.clear();
             if (!answer.empty())
-                pending_.push_back({due + milliseconds(b.answerDelayMs), std::move(answer)});
+                pending_.push_back({due + milliseconds(b.answerDelayMs + startDelayMs), std::move(answer)});
         }
         while (!pending_.empty() && pending_.front().due <= now) {
             if (outPos_ > 0 && outPos_ == out_.size()) {

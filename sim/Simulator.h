@@ -73,6 +73,9 @@ public:
     void setNoise(bool on);
     void setEnquiry(Enquiry mode);
     void setSlow(int answerDelayMs, int bytesPerSecond);
+    // The answers to these commands (by first character; all when empty)
+    // start only after ms.
+    void setSlowStart(int ms, const std::string& commands = {});
     void setErrorMode(ErrorMode mode);
     void setReportForm(ReportForm form);
     void setSupportedModel(bool supported);

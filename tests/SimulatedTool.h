@@ -60,6 +60,7 @@ public:
         options.port = port.get();
         options.registry = registry.get();
         options.dialogs = &dialogs;
+        options.preferences = &preferences;
         options.screen = QSize(1280, 1024);
         options.locale = QLocale(QLocale::Japanese, QLocale::Japan);
         options.arguments = arguments;
@@ -83,6 +84,7 @@ public:
     std::unique_ptr<SystemRegistry> registry;
     std::unique_ptr<QtComPort> port;
     ScriptedDialogs dialogs;
+    MemoryPreferences preferences;  // the user's own settings file stays out of the tests
     QStringList arguments;  // the tool's command line
     std::unique_ptr<Application> app;
 };

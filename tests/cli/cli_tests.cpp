@@ -15,7 +15,13 @@
 #include <QRegularExpression>
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <csignal>
+#include <fcntl.h>
+#include <poll.h>
+#include <termios.h>
+#include <thread>
+#include <unistd.h>
 
 using namespace zelt;
 using namespace zelt::test;
@@ -99,6 +105,7 @@ TEST(CliArguments, WrongUsageIsRefusedWithAReason)
         {{"info", "--port", "COM9", "--timeout", "0"}, "from 1 to 3600"},
         {{"info", "--port", "COM9", "--verbose"}, "unknown option \"--verbose\""},
         {{"info", "--port"}, "--port needs a value"},
+        {{"info", "--port", "COM9", "--allow-short"}, "unknown option \"--allow-short\""},
     };
     for (const Case& c : cases) {
         const cli::Parsed p = cli::parseArguments(c.args);
@@ -114,6 +121,13 @@ TEST(CliArguments, WrongUsageIsRefusedWithAReason)
     ASSERT_EQ(ok.options.settings.size(), 2u);
     EXPECT_EQ(ok.options.settings[1].first, QStringLiteral("start"));
     EXPECT_EQ(ok.options.settings[1].second, QStringLiteral("now"));
+
+    // The logger may stay silent 30 s unless told; a short download is
+    // allowed only when asked.
+    const cli::Parsed plain = cli::parseArguments({"download", "--port", "COM9", "-o", "x.csv"});
+    EXPECT_EQ(plain.options.timeoutMs, 30000);
+    EXPECT_FALSE(plain.options.allowShort);
+    EXPECT_TRUE(cli::parseArguments({"download", "--port", "COM9", "-o", "x.csv", "--allow-short"}).options.allowShort);
 }
 
 TEST(CliArguments, ProgressBarShowsCountRateAndTimeLeft)
@@ -208,7 +222,7 @@ sim::Options slowFullRecording()
     return options;
 }
 
-TEST(CliDownload, UnplugMidDownloadFailsAndWritesNoFile)
+TEST(CliDownload, UnplugMidDownloadWritesWhatArrivedAndFails)
 {
     Logger logger(63, slowFullRecording());
     logger.sim().setSlow(0, 20000);  // 3 MB at 20 kB/s: minutes, unless cut
@@ -221,9 +235,73 @@ TEST(CliDownload, UnplugMidDownloadFailsAndWritesNoFile)
     ASSERT_TRUE(p.waitForFinished(15000));
     const QByteArray err = p.readAllStandardError();
     EXPECT_EQ(p.exitCode(), 1) << err.toStdString();
-    EXPECT_TRUE(err.contains("no file written")) << err.toStdString();
-    EXPECT_TRUE(err.contains("port lost")) << err.toStdString();
-    EXPECT_TRUE(QDir(dir.dir.path()).entryList(QDir::Files).isEmpty());
+    EXPECT_TRUE(err.contains("download incomplete (port lost")) << err.toStdString();
+    EXPECT_TRUE(err.contains("written to " + file.toUtf8())) << err.toStdString();
+    // The records that arrived are the user's: the file holds them, and its
+    // last line says how many of how many.
+    const std::vector<QByteArray> lines = crLfLines(fileBytes(file));
+    ASSERT_GE(lines.size(), 3u);
+    EXPECT_TRUE(lines[0].startsWith("Start Year=")) << lines[0].toStdString();
+    EXPECT_TRUE(QString::fromLatin1(lines.back())
+                    .contains(QRegularExpression(QStringLiteral("^// Download incomplete \\(port lost: .*\\): \\d+ of %1 records arrived //$")
+                                                     .arg(sim::kMemoryRecords))))
+        << lines.back().toStdString();
+}
+
+// The logger answers "C" and "G" with only the records not fetched yet,
+// fewer than its report announced: the download says "N of M" for every
+// variant, writes what came, and fails unless the user allows a short one.
+TEST(CliDownload, ShortDownloadIsWrittenAndSaid)
+{
+    Logger logger(71);
+    auto b = logger.sim().behaviour();
+    b.partialRecall = true;
+    logger.sim().setBehaviour(b);
+    const int all = static_cast<int>(logger.sim().recording().records.size());
+    const int half = all - all / 2;
+    PlainTempDir dir;
+    struct Case {
+        QStringList extra;
+        int records;
+        int code;
+    };
+    const Case cases[] = {
+        {{"--variant", "D"}, all, 0},
+        {{"--variant", "C"}, half, 1},
+        {{"--variant", "G"}, half, 1},
+        {{"--variant", "star"}, half, 1},
+        {{"--variant", "C", "--allow-short"}, half, 0},
+    };
+    int n = 0;
+    for (const Case& c : cases) {
+        const QString file = dir.path(QStringLiteral("short%1.csv").arg(n++));
+        const ZeltRun r = zelt(QStringList{"download", "--port", com(71), "-o", file, "--quiet"} + c.extra);
+        const std::string what = c.extra.join(' ').toStdString();
+        EXPECT_EQ(r.code, c.code) << what << "\n" << shown(r);
+        const std::vector<QByteArray> lines = crLfLines(fileBytes(file));
+        ASSERT_FALSE(lines.empty()) << what << ": no file written\n" << shown(r);
+        const QByteArray note = QStringLiteral("// Download incomplete (the end mark came early): %1 of %2 records arrived //")
+                                    .arg(half)
+                                    .arg(all)
+                                    .toLatin1();
+        if (c.records == all) {
+            EXPECT_EQ(lines.size(), size_t(all) + 2) << what;
+            EXPECT_TRUE(r.err.isEmpty()) << what << "\n" << shown(r);
+            continue;
+        }
+        EXPECT_EQ(lines.size(), size_t(half) + 3) << what;
+        EXPECT_EQ(lines.back(), note) << what;
+        if (c.code == 1) {
+            EXPECT_TRUE(r.err.contains(QStringLiteral("%1 of %2 records arrived, written to ").arg(half).arg(all).toUtf8()))
+                << what << "\n" << shown(r);
+            EXPECT_EQ(r.err.count('\n'), 1) << what << ": one line\n" << shown(r);
+        }
+    }
+    // To standard output as well: the data, then the failure.
+    const ZeltRun toStdout = zelt({"download", "--port", com(71), "-o", "-", "--variant", "C", "--quiet"});
+    EXPECT_EQ(toStdout.code, 1) << shown(toStdout);
+    EXPECT_EQ(toStdout.out.count("\r\n"), half + 3) << shown(toStdout);
+    EXPECT_TRUE(toStdout.err.contains("written to standard output")) << shown(toStdout);
 }
 
 TEST(CliDownload, InterruptLeavesNoFileAndTheLoggerUsable)
@@ -402,6 +480,213 @@ TEST(CliFirmware, UpdatesFromAValidatedHexFileOnly)
     const ZeltRun rejected = zelt({"firmware", "--port", com(69), "--image", ZELT_STANDIN_IMAGE, "--quiet"}, 300000);
     EXPECT_EQ(rejected.code, 1) << shown(rejected);
     EXPECT_TRUE(rejected.err.contains("the loader reported an error")) << shown(rejected);
+}
+
+// ---- slow and endless loggers --------------------------------------------
+
+// A logger busy with its memory or its clock starts its answer late: with
+// the default timeout the download and a new start ("s" and the time, then
+// "t" at its end mark) wait for it, and nothing queued is dropped.
+TEST(CliSlowLogger, AnswersThatStartAfterTenSecondsAreWaitedFor)
+{
+    Logger logger(72);
+    logger.sim().setSlowStart(10000, "Ds");
+    PlainTempDir dir;
+    const QString file = dir.path(QStringLiteral("slow.csv"));
+    const ZeltRun download = zelt({"download", "--port", com(72), "-o", file, "--quiet"}, 120000);
+    ASSERT_EQ(download.code, 0) << shown(download);
+    EXPECT_GE(download.ms, 10000) << "the slow start was not in effect";
+    EXPECT_EQ(crLfLines(fileBytes(file)).size(), logger.sim().recording().records.size() + 2);
+
+    const ZeltRun start = zelt({"set", "--port", com(72), "start=now"}, 120000);
+    ASSERT_EQ(start.code, 0) << shown(start);
+    EXPECT_GE(start.ms, 10000) << "the slow start was not in effect";
+    const std::vector<std::string> seen = logger.sim().observations().commands;
+    ASSERT_GE(seen.size(), 2u);
+    EXPECT_EQ(seen[seen.size() - 2].substr(0, 1), "s") << seen[seen.size() - 2];
+    EXPECT_EQ(seen.back(), "t") << "the follow-up of the new start was not sent";
+}
+
+// The far end of a pseudo-terminal, registered as a COM port, that answers
+// the connect as a logger does and then, from the first command that begins
+// with trigger, never stops talking: an enquiry for every byte it receives
+// (which the tool answers, which brings the next), or record lines without end.
+class Chatterbox {
+public:
+    enum class Kind { Enquiries, Records };
+
+    Chatterbox(int comNumber, char trigger, Kind kind) : com_(comNumber), trigger_(trigger), kind_(kind)
+    {
+        qputenv("ZELT_PORT_DIR", portDir_.path().toLocal8Bit());
+        master_ = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
+        if (master_ < 0 || grantpt(master_) != 0 || unlockpt(master_) != 0)
+            return;
+        const std::string path = ptsname(master_);
+        // Held open so that the tool's close never hangs the line up.
+        slave_ = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+        termios tio{};
+        if (slave_ >= 0 && tcgetattr(slave_, &tio) == 0) {
+            cfmakeraw(&tio);
+            tcsetattr(slave_, TCSANOW, &tio);
+        }
+        std::string error;
+        registered_ = registerPort(com_, path, &error);
+        EXPECT_TRUE(registered_) << error;
+        thread_ = std::thread([this] { run(); });
+    }
+    ~Chatterbox()
+    {
+        stop_ = true;
+        if (thread_.joinable())
+            thread_.join();
+        if (registered_)
+            unregisterPort(com_);
+        if (slave_ >= 0)
+            ::close(slave_);
+        if (master_ >= 0)
+            ::close(master_);
+        qunsetenv("ZELT_PORT_DIR");
+    }
+    bool ready() const { return registered_; }
+
+private:
+    void send(const std::string& bytes)
+    {
+        size_t at = 0;
+        while (at < bytes.size() && !stop_) {
+            const ssize_t n = ::write(master_, bytes.data() + at, bytes.size() - at);
+            if (n > 0)
+                at += size_t(n);
+            else
+                return;  // the line is full: what does not fit is dropped
+        }
+    }
+    void run()
+    {
+        char buf[512];
+        std::string line = "0123456789ABCDEF0123\r\n";
+        std::string lines;
+        for (int i = 0; i < 100; ++i)
+            lines += line;
+        while (!stop_) {
+            pollfd p{master_, POLLIN, 0};
+            ::poll(&p, 1, 2);
+            const ssize_t n = ::read(master_, buf, sizeof buf);
+            for (ssize_t i = 0; i < n; ++i) {
+                const char c = buf[i];
+                talking_ = talking_ || c == trigger_;
+                if (talking_) {
+                    if (kind_ == Kind::Enquiries)
+                        send("\x05");
+                } else if (c == 'm') {
+                    send("JKTW128 SN=20240624\r\n#");
+                } else if (c == 'p') {
+                    send("#");
+                } else if (c != '\x06') {
+                    send("#");  // a longer command: one answer for the rest
+                    break;
+                }
+            }
+            if (talking_ && kind_ == Kind::Records)
+                send(lines);
+        }
+    }
+
+    QTemporaryDir portDir_;
+    int com_;
+    char trigger_;
+    Kind kind_;
+    int master_ = -1, slave_ = -1;
+    bool registered_ = false;
+    bool talking_ = false;
+    std::atomic<bool> stop_{false};
+    std::thread thread_;
+};
+
+// Whatever the command, a logger that never stops talking ends it within
+// its deadline (twice the timeout: 2 s here) with one line and exit 1.
+TEST(CliEndlessLogger, EveryCommandEndsWithOneLineAndExitOne)
+{
+    PlainTempDir dir;
+    struct Case {
+        QStringList args;
+        char trigger;
+        Chatterbox::Kind kind;
+        const char* says;
+    };
+    using K = Chatterbox::Kind;
+    const QString image = QStringLiteral(ZELT_STANDIN_IMAGE);
+    const QString out = dir.path(QStringLiteral("out.csv"));
+    const Case cases[] = {
+        {{"info"}, 'm', K::Enquiries, "without ending its answer while connecting"},
+        {{"info"}, 'p', K::Records, "without ending its answer while connecting"},
+        {{"set", "threshold=20"}, 'd', K::Enquiries, "without ending its answer to \"d20\"; not sent: \"p\""},
+        {{"monitor"}, 'n', K::Records, "without ending its answer for a reading"},
+        {{"capture", "--seconds", "5", "-o", out}, 'n', K::Enquiries, "while asking for a reading"},
+        {{"download", "-o", out}, 'D', K::Enquiries, "download incomplete (no record from the logger for 2 s)"},
+        {{"firmware", "--image", image}, '\x03', K::Enquiries, "after the loader call"},
+        {{"firmware", "--image", image}, '\x03', K::Records, "after the loader call"},
+    };
+    int com = 80;
+    for (const Case& c : cases) {
+        Chatterbox box(com, c.trigger, c.kind);
+        ASSERT_TRUE(box.ready());
+        const QStringList args = QStringList{c.args.first(), "--port", QStringLiteral("COM%1").arg(com++), "--timeout", "1",
+                                             "--quiet"} +
+                                 c.args.mid(1);
+        const ZeltRun r = zelt(args, 60000);
+        const std::string what = args.join(' ').toStdString();
+        EXPECT_EQ(r.code, 1) << what << "\n" << shown(r);
+        EXPECT_EQ(r.err.count('\n'), 1) << what << ": one line\n" << shown(r);
+        EXPECT_TRUE(r.err.contains(c.says)) << what << "\n" << shown(r);
+        EXPECT_LT(r.ms, 30000) << what;
+    }
+}
+
+// The update leaves the logger time to enter its loader before "e", waits
+// for a line's answer as long as --timeout says, and names the step that
+// failed.
+TEST(CliFirmware, WaitsForTheLoaderAndForSlowLinesAsTheTimeoutSays)
+{
+    sim::Options options;
+    options.burstGapMs = 1;
+    Logger logger(73, options);
+    QProcess p;
+    p.start(QStringLiteral(ZELT_CLI_PROGRAM),
+            {"firmware", "--port", com(73), "--image", ZELT_STANDIN_IMAGE, "--timeout", "30", "--quiet"});
+    // One line's answer comes 7 s late, in the middle of the image.
+    ASSERT_TRUE(logger.sim().waitFor([](const sim::Observations& o) { return o.loaderLines >= 200; }, 120000));
+    logger.sim().setSlow(7000, 0);
+    const int slowFrom = logger.sim().observations().loaderLines;
+    ASSERT_TRUE(logger.sim().waitFor([&](const sim::Observations& o) { return o.loaderLines >= slowFrom + 2; }, 30000));
+    logger.sim().setSlow(0, 0);
+    ASSERT_TRUE(p.waitForFinished(300000));
+    const QByteArray err = p.readAllStandardError();
+    ASSERT_EQ(p.exitCode(), 0) << err.toStdString();
+    EXPECT_TRUE(p.readAllStandardOutput().startsWith("firmware updated from standin_image.hex (7525 lines)"));
+
+    // "e" left at least a second after the loader call.
+    const sim::Observations seen = logger.sim().observations();
+    const auto call = std::find(seen.commands.begin(), seen.commands.end(), std::string("\x03\x06\x03\x06\x03"));
+    const auto erase = std::find(call, seen.commands.end(), std::string("e"));
+    ASSERT_TRUE(call != seen.commands.end() && erase != seen.commands.end());
+    const auto gap = seen.commandTimes[size_t(erase - seen.commands.begin())] -
+                     seen.commandTimes[size_t(call - seen.commands.begin())];
+    EXPECT_GE(std::chrono::duration_cast<std::chrono::milliseconds>(gap).count(), 950);
+
+    // A loader that never answers "e": the step is named.
+    ASSERT_TRUE(logger.sim().waitFor([](const sim::Observations& o) { return !o.loaderMode; }, 10000));
+    QProcess silent;
+    silent.start(QStringLiteral(ZELT_CLI_PROGRAM),
+                 {"firmware", "--port", com(73), "--image", ZELT_STANDIN_IMAGE, "--timeout", "2", "--quiet"});
+    ASSERT_TRUE(logger.sim().waitFor([](const sim::Observations& o) { return o.loaderMode; }, 30000));
+    logger.sim().setSilence(sim::Silence::NoEndMark);
+    ASSERT_TRUE(silent.waitForFinished(60000));
+    const QByteArray said = silent.readAllStandardError();
+    EXPECT_EQ(silent.exitCode(), 1) << said.toStdString();
+    EXPECT_TRUE(said.contains("after the loader call: Update not started: the logger did not answer \"e\" with \"#\" within 2 s"))
+        << said.toStdString();
+    EXPECT_EQ(said.count('\n'), 1) << said.toStdString();
 }
 
 // ---- simulate, ports ----------------------------------------------------

@@ -10,7 +10,9 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QDate>
 #include <QPushButton>
+#include <QTest>
 #include <gtest/gtest.h>
 
 using namespace zelt;
@@ -139,6 +141,47 @@ TEST_F(ConnectE2E, SilentLoggerLeavesDiscoveryRunning)
     // With the tick running again, an unplug is noticed.
     sim_.unplug();
     EXPECT_TRUE(waitFor([&] { return f().caption() == QStringLiteral("Can't find a ZELT") + kVersion; }, 15000));
+}
+
+// A click where a user clicks: on a control that is shown, enabled and
+// inside the window.
+void userClick(QWidget* control)
+{
+    ASSERT_TRUE(control->isVisible()) << control->objectName().toStdString();
+    ASSERT_TRUE(control->isEnabled()) << control->objectName().toStdString();
+    QWidget* window = control->window();
+    ASSERT_TRUE(window->rect().contains(QRect(control->mapTo(window, QPoint(0, 0)), control->size())))
+        << control->objectName().toStdString();
+    QTest::mouseClick(control, Qt::LeftButton);
+}
+
+// A logger that starts its answers late (busy with its clock or its memory)
+// is waited for: 新規開始 sends "s" and the time, then "t" at its end mark,
+// and 取得 gets every record, though each answer begins only after 10 s.
+TEST_F(ConnectE2E, AnswersThatStartAfterTenSecondsAreWaitedFor)
+{
+    ASSERT_TRUE(waitFor([&] { return linkedAndIdle(); }, 15000));
+    f().show();
+    userClick(f().Label20);  // ↓: the command rows
+    sim_.setSlowStart(10000, "Ds");
+
+    userClick(f().Button2);  // 新規開始
+    ASSERT_TRUE(sim_.waitFor([](const sim::Observations& o) { return !o.commands.empty() && o.commands.back()[0] == 's'; },
+                             10000));
+    const QByteArray year = QByteArray::number(QDate::currentDate().year());
+    ASSERT_TRUE(waitFor([&] { return memoHas(year + "/") && linkedAndIdle(); }, 60000))
+        << "the clock's answer never came; sim saw " << sim_.observations().commands.back();
+    EXPECT_EQ(sim_.observations().commands.back(), "t");
+    EXPECT_FALSE(memoHas("// No answer")) << "the exchange was abandoned";
+
+    userClick(f().Button30);  // 取得
+    ASSERT_TRUE(waitFor([&] { return f().downloadActive == 0 && linkedAndIdle(); }, 60000));
+    int records = 0;
+    for (const QByteArray& line : f().Memo1->lines())
+        records += line.startsWith(year.left(2)) && line.size() > 4 && line.at(4) == '/' ? 1 : 0;
+    EXPECT_FALSE(memoHas("// Download incomplete"));
+    EXPECT_EQ(records, static_cast<int>(sim_.recording().records.size()));
+    EXPECT_TRUE(dialogs_.messages.isEmpty()) << dialogs_.messages.join(QLatin1Char('|')).toStdString();
 }
 
 }  // namespace

@@ -449,7 +449,7 @@ TEST(CaptureEnd, SilentLoggerEndsTheCaptureWithWhatArrived)
     ASSERT_TRUE(waitFor([&] { return f.onlineRow == 0; }, 5000));
     EXPECT_EQ(t.port.takeWritten(), QByteArray(" "));
     // No end mark to the blank either: the tick gives the exchange up.
-    f.exchangeLimitMs = 0;
+    f.silentLoggerMs = 0;
     f.Timer1Timer();
     EXPECT_FALSE(t.port.Open());
     const std::vector<QByteArray> memo = t.memo();

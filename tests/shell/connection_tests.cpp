@@ -13,7 +13,9 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QTest>
 #include <gtest/gtest.h>
+#include <functional>
 
 using namespace zelt;
 using namespace zelt::test;
@@ -325,7 +327,7 @@ TEST(Connection, SilentLoggerDoesNotFreezeTheTick)
     ASSERT_TRUE(waitFor([&] { return f.Timer1->interval() != 0; }, 5000));
     EXPECT_EQ(f.Timer1->interval(), 1000);
     EXPECT_FALSE(fx.port.Open());
-    EXPECT_EQ(f.Memo1->lines().back(), QByteArray("// No answer from the logger: exchange abandoned //"));
+    EXPECT_EQ(f.Memo1->lines().back(), QByteArray("// No answer from the logger for 1 s: exchange abandoned //"));
     // The next tick tries the connect again.
     f.Timer1Timer();
     EXPECT_EQ(fx.port.takeWritten(), QByteArray("m"));
@@ -378,13 +380,85 @@ TEST(Exchange, AnswerThatNeverEndsIsGivenUpAtItsLimit)
     f.Button29->click();
     fx.port.takeWritten();
     fx.port.feed("half an ans");
-    f.exchangeLimitMs = 0;
+    f.silentLoggerMs = 0;
     f.refreshPending = 1;
     f.Timer1Timer();
-    EXPECT_TRUE(f.Memo1->lines().back().startsWith("// No answer from the logger within")) << f.Memo1->lines().back().toStdString();
+    ASSERT_FALSE(f.Memo1->lines().empty()) << "not given up";
+    EXPECT_EQ(f.Memo1->lines().back(), QByteArray("// No answer from the logger for 0 s: exchange abandoned //"));
     EXPECT_EQ(f.lineLength, 0);
     EXPECT_EQ(fx.port.takeWritten(), QByteArray("p")) << "the tick's own work goes on";
     EXPECT_NE(f.Timer1->interval(), 0);
+}
+
+// An exchange given up because its logger went silent says which of the
+// commands queued behind it were not sent: the watchdog of a stopped tick
+// (新規開始 waits for "t") and the tick's own look at a running exchange.
+TEST(Exchange, AbandonedExchangeNamesTheCommandsNotSent)
+{
+    struct Case {
+        const char* what;
+        std::function<void(TForm1&)> act;
+        std::function<void(TForm1&)> giveUp;
+        const char* note;
+    };
+    const Case cases[] = {
+        {"新規開始", [](TForm1& f) { f.Button2->click(); }, [](TForm1& f) { f.checkSilentLogger(); },
+         "// No answer from the logger for 0 s: exchange abandoned; not sent: \"t\" //"},
+        {"GET with two queued",
+         [](TForm1& f) {
+             f.Button29->click();
+             f.queuedCommand1 = "k0";
+             f.queuedCommand2 = "p";
+         },
+         [](TForm1& f) { f.Timer1Timer(); },
+         "// No answer from the logger for 0 s: exchange abandoned; not sent: \"k0\", \"p\" //"},
+    };
+    for (const Case& c : cases) {
+        Linked fx;
+        TForm1& f = *fx.form;
+        c.act(f);
+        ASSERT_FALSE(fx.port.takeWritten().isEmpty()) << c.what;
+        f.silentLoggerMs = 0;
+        c.giveUp(f);
+        EXPECT_FALSE(fx.port.Open()) << c.what;
+        ASSERT_FALSE(f.Memo1->lines().empty()) << c.what << ": not given up";
+        EXPECT_EQ(f.Memo1->lines().back(), QByteArray(c.note)) << c.what;
+        EXPECT_TRUE(f.queuedCommand1.empty() && f.queuedCommand2.empty() && f.queuedCommand3.empty()) << c.what;
+        fx.endOfAnswer();  // a late end mark sends nothing of the dropped queue
+        EXPECT_EQ(fx.port.takeWritten(), QByteArray()) << c.what;
+    }
+}
+
+// The time a silent logger is waited for is the user's: typed into the
+// options of the widened window (taken on Return, not at each digit),
+// remembered for the next start.
+TEST(Options, SilenceLimitIsTypedAndRemembered)
+{
+    AppFixture fx;
+    fx.withLoggerOn(QStringLiteral("COM9"));
+    TForm1& f = fx.start();
+    QSpinBox* box = f.SilenceLimitBox;
+    EXPECT_EQ(box->value(), 30);
+    EXPECT_EQ(f.silentLoggerMs, 30000);
+
+    f.show();
+    f.resize(800, f.height());  // the user widens the window to see the options
+    ASSERT_TRUE(box->isVisible());
+    ASSERT_TRUE(box->isEnabled());
+    ASSERT_TRUE(f.rect().contains(QRect(box->mapTo(&f, QPoint(0, 0)), box->size())));
+    QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(8, box->height() / 2));
+    QTest::keyClick(box, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(box, QStringLiteral("45"));
+    EXPECT_EQ(f.silentLoggerMs, 30000) << "taken before the number was whole";
+    QTest::keyClick(box, Qt::Key_Return);
+    EXPECT_EQ(box->text(), QStringLiteral("45 s"));
+    EXPECT_EQ(f.silentLoggerMs, 45000);
+    EXPECT_EQ(fx.preferences.value(QStringLiteral("line/silenceLimitSeconds"), {}), QStringLiteral("45"));
+
+    fx.app.reset();
+    TForm1& again = fx.start();
+    EXPECT_EQ(again.SilenceLimitBox->value(), 45);
+    EXPECT_EQ(again.silentLoggerMs, 45000);
 }
 
 }  // namespace

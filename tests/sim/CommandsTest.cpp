@@ -78,7 +78,8 @@ TEST(SimProgramFlags, ParsesEachFlag)
     std::string err;
     ASSERT_TRUE(parseProgramArguments({"--com", "12", "--recording", "yearend", "--enq", "--noise", "--slow", "250",
                                        "--realtime", "--print-device", "--error", "negative", "--short-form",
-                                       "--unsupported", "--number", "1234"},
+                                       "--unsupported", "--number", "1234", "--slow-start", "10000", "--slow-start-on",
+                                       "Ds", "--partial-recall"},
                                       &o, &err))
         << err;
     EXPECT_EQ(o.comNumber, 12);
@@ -92,6 +93,9 @@ TEST(SimProgramFlags, ParsesEachFlag)
     EXPECT_EQ(o.behaviour.form, ReportForm::Short);
     EXPECT_FALSE(o.supportedModel);
     EXPECT_EQ(o.simulator.loggerNumber, "1234");
+    EXPECT_EQ(o.behaviour.slowStartMs, 10000);
+    EXPECT_EQ(o.behaviour.slowStartCommands, "Ds");
+    EXPECT_TRUE(o.behaviour.partialRecall);
 
     ProgramOptions d;
     ASSERT_TRUE(parseProgramArguments({"--silent"}, &d, &err));
@@ -105,7 +109,8 @@ TEST(SimProgramFlags, RejectsBadFlags)
 {
     const std::vector<std::vector<std::string>> bad = {
         {"--com"}, {"--com", "0"}, {"--com", "x"}, {"--recording", "huge"}, {"--slow", "-5"},
-        {"--error", "loud"}, {"--stream-speed", "0"}, {"--frobnicate"},
+        {"--error", "loud"}, {"--stream-speed", "0"}, {"--frobnicate"}, {"--slow-start", "soon"},
+        {"--slow-start-on"},
     };
     for (const auto& args : bad) {
         ProgramOptions o;
@@ -124,6 +129,7 @@ TEST(SimControlCommands, ChangeTheSimulator)
     } cases[] = {
         {"silence nomark", "ok"}, {"noise on", "ok"},         {"enq midline", "ok"},
         {"slow 120 900", "ok"},   {"error short", "ok"},      {"form short", "ok"},
+        {"slow-start 4000 Dt", "ok"}, {"slow-start later", "error"},
         {"recording full", "ok 72020"},                        {"reading 5 -12 20 25.3", "ok"},
         {"silence loud", "error"}, {"reading 1 2", "error"},  {"recording nothing", "error"},
         {"dance", "error"},
@@ -135,6 +141,8 @@ TEST(SimControlCommands, ChangeTheSimulator)
     EXPECT_TRUE(b.noise);
     EXPECT_EQ(b.enquiry, Enquiry::MidLine);
     EXPECT_EQ(b.answerDelayMs, 120);
+    EXPECT_EQ(b.slowStartMs, 4000);
+    EXPECT_EQ(b.slowStartCommands, "Dt");
     EXPECT_EQ(b.bytesPerSecond, 900);
     EXPECT_EQ(b.error, ErrorMode::ShortLine);
     EXPECT_EQ(b.form, ReportForm::Short);
@@ -144,4 +152,33 @@ TEST(SimControlCommands, ChangeTheSimulator)
     bool quit = false;
     EXPECT_EQ(runControlCommand(sim, "quit", &quit), "ok");
     EXPECT_TRUE(quit);
+}
+
+// A slow start holds back the answers of the chosen commands only; "C" and
+// "G" of a partial recall bring the later half of the records, "D" all.
+TEST(SimDevice, SlowStartAndPartialRecallAnswerOnlyTheChosenCommands)
+{
+    Device d;
+    d.behaviour().slowStartMs = 10000;
+    d.behaviour().slowStartCommands = "Ds";
+    d.behaviour().partialRecall = true;
+    const auto now = std::chrono::steady_clock::now();
+    const std::size_t all = d.recording().records.size();
+    ASSERT_GT(all, 3u);
+    struct Case {
+        std::string burst;
+        int delayMs;
+        std::size_t records;  // record lines in the answer
+    } cases[] = {
+        {"m", 0, 0}, {"p", 0, 0}, {"D", 10000, all}, {"s2024/06/24 12:34:56", 10000, 0}, {"t", 0, 0},
+        {"C", 0, all - all / 2}, {"G", 0, all - all / 2}, {"pD", 10000, all},
+    };
+    for (const Case& c : cases) {
+        const std::string answer = d.receive(c.burst, now);
+        EXPECT_EQ(d.answerStartDelayMs(), c.delayMs) << c.burst;
+        if (c.records > 0) {
+            EXPECT_NE(answer.find(d.recording().records.back()), std::string::npos) << c.burst;
+            EXPECT_EQ(answer.find(d.recording().records.front()) != std::string::npos, c.records == all) << c.burst;
+        }
+    }
 }
