@@ -20,7 +20,8 @@ namespace {
 
 class Program {
 public:
-    explicit Program(const std::vector<std::string>& args)
+    // With withErrors, what the program says on standard error is read too.
+    explicit Program(const std::vector<std::string>& args, bool withErrors = false)
     {
         int in[2], out[2];
         if (pipe(in) != 0 || pipe(out) != 0)
@@ -29,6 +30,8 @@ public:
         if (pid_ == 0) {
             dup2(in[0], 0);
             dup2(out[1], 1);
+            if (withErrors)
+                dup2(out[1], 2);
             ::close(in[1]);
             ::close(out[0]);
             std::vector<char*> argv;
@@ -165,6 +168,39 @@ TEST(SimProgram, RegistersAnswersAndFollowsControlCommands)
 
     EXPECT_EQ(prog.stopWith(SIGTERM), 0);
     EXPECT_EQ(zelt::registeredPorts().count(5), 0u);
+}
+
+// A second simulated logger on a COM number a live one holds is refused
+// with a message; nobody but the holder removes the registration.
+TEST(SimProgram, NeverTakesOverALiveOnesComNumber)
+{
+    TempPortDir dir;
+    Program first({"--com", "5", "--print-device"});
+    ASSERT_EQ(first.readLine().rfind("zelt-sim: simulated logger on COM5", 0), 0u);
+    const std::string device = first.readLine();
+    ASSERT_EQ(zelt::registeredPorts().at(5), device);
+
+    Program second({"--com", "5"}, true);
+    const std::string said = second.readLine();
+    EXPECT_EQ(said.rfind("zelt-sim: COM5 is taken", 0), 0u) << said;
+    EXPECT_NE(said.find(device), std::string::npos) << said;
+    EXPECT_EQ(second.waitExit(), 1);
+    EXPECT_EQ(zelt::registeredPorts().at(5), device);
+
+    // Another process's removal leaves it too.
+    zelt::unregisterPort(5);
+    EXPECT_EQ(zelt::registeredPorts().at(5), device);
+    {
+        PtyPort port(zelt::registeredPorts().at(5));
+        EXPECT_EQ(port.exchange("m"), "JKTW128 SN=20240624\r\n#");
+    }
+
+    // Once the holder has ended, the number is free again.
+    EXPECT_EQ(first.stopWith(SIGTERM), 0);
+    EXPECT_EQ(zelt::registeredPorts().count(5), 0u);
+    Program third({"--com", "5", "--print-device"});
+    ASSERT_EQ(third.readLine().rfind("zelt-sim: simulated logger on COM5", 0), 0u);
+    EXPECT_EQ(zelt::registeredPorts().at(5), third.readLine());
 }
 
 TEST(SimProgram, QuitOnStdinAndRefusesBadFlags)
