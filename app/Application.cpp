@@ -32,6 +32,7 @@
 #include <QLabel>
 #include <QPointer>
 #include <QScreen>
+#include <QTimer>
 #include <vector>
 
 namespace zelt {
@@ -148,6 +149,14 @@ Application::Application(const Options& options) : owned_(std::make_unique<Owned
         prefs->setValue(QString::fromLatin1(kLanguagePreference), languageCode(chosen));
     });
     languageBox->show();
+
+    // A port folder that is not the user's own is refused (a device another
+    // user registered there is never talked to); the user is told once the
+    // window is up.
+    if (const std::string problem = portDirectoryProblem(); !problem.empty()) {
+        const QString text = QStringLiteral("Simulated loggers are not looked for: %1").arg(QString::fromLocal8Bit(problem.c_str()));
+        QTimer::singleShot(0, form1_.get(), [form = form1_.get(), text] { form->guard([&] { form->dialogs().message(text); }); });
+    }
 }
 
 Application::~Application()

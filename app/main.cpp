@@ -45,13 +45,67 @@ bool displayAvailable()
 #endif
 }
 
+// The platforms that show nothing to a user: no message box is shown there,
+// as nobody could close it.
+bool screenShown()
+{
+    const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
+    return !platform.startsWith("offscreen") && !platform.startsWith("minimal");
+}
+
+// Answers --help and --version; false when neither was asked.
+bool answeredOption(int argc, char** argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray a(argv[i]);
+        if (a == "--version" || a == "-v") {
+            std::printf("zelt-view %s\n", ZELT_VIEW_VERSION);
+            return true;
+        }
+        if (a == "--help" || a == "-h") {
+            std::printf("usage: zelt-view [--lang ja|en]\n"
+                        "\n"
+                        "The windows of the acceleration logger tool: connects to the logger on its\n"
+                        "serial port, shows its settings and live readings, downloads, captures,\n"
+                        "draws graphs and updates its firmware. One instance runs at a time.\n"
+                        "\n"
+                        "  --lang ja|en   the language of the windows (else the one chosen in the\n"
+                        "                 window, else the system's)\n"
+                        "  -h, --help     this help\n"
+                        "  -v, --version  the version\n"
+                        "\n"
+                        "Without a window: zelt --help.\n");
+            return true;
+        }
+    }
+    return false;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
+    // Help and version need no instance of their own: they are answered even
+    // while the tool runs.
+    if (answeredOption(argc, argv))
+        return 0;
+
     zelt::InstanceGuard guard(QStringLiteral("orewazeltda"));
-    if (!guard.acquired())
+    if (!guard.acquired()) {
+        // Another instance runs: the second one ends without a word. A guard
+        // that cannot be made at all is said, on the terminal and on the
+        // screen.
+        if (guard.error().isEmpty())
+            return 1;
+        const QString text = QStringLiteral("zelt-view does not start: %1").arg(guard.error());
+        std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
+        std::fflush(stderr);
+        if (displayAvailable() && screenShown()) {
+            QApplication app(argc, argv);
+            QMessageBox::critical(nullptr, QStringLiteral("ZELT-VIEW"), text);
+        }
         return 1;
+    }
 
     if (!displayAvailable()) {
         std::fprintf(stderr, "zelt-view: no display to open the window on (DISPLAY is not set); "

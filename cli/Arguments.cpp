@@ -37,7 +37,9 @@ const std::vector<SettingName>& settingNames()
         {"id", "the logger's ID: 0 .. 255"},
         {"wait", "wait value: 0 .. 99"},
         {"start", "start mode: now, sleep or start (今すぐ開始, Sleep, 開始)"},
-        {"clock", "now: the logger's clock set from this computer's"},
+        {"clock", "now: starts a new recording, as 新規開始 does: the logger's clock set from this "
+                  "computer's (\"s\" with the time), then its time shown (\"t\"). A start= in the same "
+                  "call is applied after it"},
     };
     return names;
 }
@@ -109,7 +111,9 @@ QString commandHelp(Command command)
         QString text = QStringLiteral(
             "usage: zelt set --port P NAME=VALUE ... [--timeout S]\n"
             "Sends each setting as the window sends it, reads the settings report back and checks\n"
-            "that the logger took it; one it did not take fails (exit 1). Names:\n");
+            "that the logger took it; one it did not take fails (exit 1). clock=now and start=now\n"
+            "start a new recording; start= given with clock=now is sent after it, so the logger\n"
+            "ends in the start mode asked for. Names:\n");
         for (const SettingName& s : settingNames())
             text += QStringLiteral("  %1=  %2\n").arg(QString::fromLatin1(s.name), -10).arg(QString::fromUtf8(s.values));
         return text;
@@ -126,8 +130,10 @@ QString commandHelp(Command command)
     case Command::Monitor:
         return QStringLiteral(
             "usage: zelt monitor --port P [--timeout S]\n"
-            "Prints the live readings, one line each (time, X, Y, Z, temperature), about three a\n"
-            "second, until Ctrl-C.\n");
+            "Prints the live readings as CSV, one line each, about three a second: the time to\n"
+            "the millisecond, X, Y and Z in G (the logger's counts divided by its counts per G,\n"
+            "the \"@1G=\" of the tool's files, said on standard error), the temperature in degrees Celsius.\n"
+            "Runs until Ctrl-C, which ends it with exit code 130.\n");
     case Command::Simulate:
         return QStringLiteral(
             "usage: zelt simulate [--com N] [simulator options]\n"

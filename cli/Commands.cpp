@@ -10,14 +10,18 @@
 #include "platform/Clock.h"
 #include "platform/FileErrors.h"
 #include "platform/LineFiles.h"
+#include "platform/PortDirectory.h"
+#include "platform/Printable.h"
 #include "settings/CommandText.h"
 #include "settings/SettingCommands.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <algorithm>
 #include <stdexcept>
 #include <vector>
 
@@ -29,9 +33,11 @@ namespace zelt::cli {
 
 namespace {
 
+// Everything printed may carry text from the logger's line or a device's
+// name: its control characters are shown escaped, never sent to the terminal.
 void print(std::FILE* f, const QString& text)
 {
-    const QByteArray bytes = text.toLocal8Bit();
+    const QByteArray bytes = printable(text, true).toLocal8Bit();
     std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), f);
     std::fflush(f);
 }
@@ -205,6 +211,7 @@ struct Change {
     QString LoggerSettings::*field = nullptr;
     QString expected;
     bool numeric = false;  // compared as numbers ("042" is 42)
+    QString sent;          // what a change that is not read back did
 };
 
 int wholeNumber(const QString& name, const QString& value, int low, int high)
@@ -214,6 +221,14 @@ int wholeNumber(const QString& name, const QString& value, int low, int high)
     if (!ok || n < low || n > high)
         throw Failure{2, QStringLiteral("%1 takes a whole number from %2 to %3, not \"%4\"").arg(name).arg(low).arg(high).arg(value)};
     return n;
+}
+
+// The clock command "s" + time starts a new recording on the logger.
+QString newRecordingNote(const QByteArray& clockCommand)
+{
+    return QStringLiteral("a new recording started, the logger's clock set to %1 (as 新規開始: \"s\" with the time, "
+                          "then \"t\")")
+        .arg(QString::fromLatin1(clockCommand.mid(1)));
 }
 
 Change changeFor(const QString& name, const QString& value, const LinkState& state)
@@ -278,16 +293,20 @@ Change changeFor(const QString& name, const QString& value, const LinkState& sta
         c.queued1 = change->queued1;
         c.queued2 = change->queued2;
         c.queued3 = change->queued3;
-        if (text != kStartNow) {
+        if (text == kStartNow)
+            c.sent = newRecordingNote(c.command);
+        else {
             c.field = &LoggerSettings::startMode;
             c.expected = text == kStartSleep ? kStartSleep : kStartRunning;
         }
     } else if (name == QLatin1String("clock")) {
         if (value != QLatin1String("now"))
             throw badValue(QStringLiteral("now"));
-        // As "新規開始" does: the clock, then the logger's time shown.
+        // As "新規開始" does: the clock, which starts a new recording, then
+        // the logger's time shown.
         c.command = clockCommand(formatDayValue(toDayValue(localNow())));
         c.queued1 = "t";
+        c.sent = newRecordingNote(c.command);
     }
     return c;
 }
@@ -307,11 +326,21 @@ int set(Session& s, const Options& o, std::FILE* out)
     std::vector<Change> changes;
     for (const auto& [name, value] : o.settings)
         changes.push_back(changeFor(name, value, s.state()));
+    // clock=now starts a new recording: a start mode given in the same call
+    // is applied after it, whatever the order, so the logger ends in the
+    // mode asked for.
+    const auto isClock = [](const Change& c) { return c.name == QLatin1String("clock"); };
+    const auto lastClock = std::find_if(changes.rbegin(), changes.rend(), isClock);
+    if (lastClock != changes.rend()) {
+        const auto end = lastClock.base();  // just after the last clock=
+        std::stable_partition(changes.begin(), end, [](const Change& c) { return c.name != QLatin1String("start"); });
+    }
     s.connectLogger();
     for (const Change& c : changes) {
         s.exchange(c.command, c.queued1, c.queued2, c.queued3);
         if (!c.field) {
-            print(out, QStringLiteral("%1=%2 sent\n").arg(c.name, c.value));
+            print(out, c.sent.isEmpty() ? QStringLiteral("%1=%2 sent\n").arg(c.name, c.value)
+                                        : QStringLiteral("%1=%2 sent: %3\n").arg(c.name, c.value, c.sent));
             continue;
         }
         // The report read back, whatever the command's own answer held.
@@ -341,23 +370,38 @@ int firmware(Session& s, const Options& o, Progress& progress, std::FILE* out)
 
 // ---- monitor ------------------------------------------------------------
 
-QString axisText(const MonitorReading::Axis& a)
+// An axis in G: the counts divided by the counts that make 1 G (the range's,
+// "@1G=" in the tool's files); text that holds no number is shown as it came.
+QString axisInG(const MonitorReading::Axis& a, int countsPerG)
 {
-    return a.present ? QString::fromLatin1(a.text.data(), static_cast<qsizetype>(a.text.size())).trimmed() : QString();
+    if (!a.present)
+        return QString();
+    if (!a.value)
+        return QString::fromLatin1(a.text.data(), static_cast<qsizetype>(a.text.size())).trimmed();
+    return QString::number(static_cast<double>(*a.value) / std::max(countsPerG, 1), 'f', 3);
 }
 
-int monitor(Session& s, std::FILE* out)
+int monitor(Session& s, Progress& progress, std::FILE* out)
 {
-    print(out, QStringLiteral("time,x,y,z,temperature(C)\n"));
-    s.monitor([out](const MonitorReading& r) {
+    bool headed = false;
+    s.monitor([&](const MonitorReading& r) {
+        // The header once the logger's range is known.
+        const int countsPerG = s.state().countsPerG;
+        if (!headed) {
+            progress.note(QStringLiteral("monitor: X, Y and Z in G (@1G=%1: %1 counts make 1 G); Ctrl-C ends it")
+                              .arg(countsPerG));
+            print(out, QStringLiteral("time,x(G),y(G),z(G),temperature(C)\n"));
+            headed = true;
+        }
         const QString temperature =
             r.temperature ? QString::fromLatin1(r.temperature->data(), static_cast<qsizetype>(r.temperature->size())).trimmed()
                           : QString();
         print(out, QStringLiteral("%1,%2,%3,%4,%5\n")
-                       .arg(formatDayValue(toDayValue(localNow())), axisText(r.x), axisText(r.y), axisText(r.z),
-                            temperature));
+                       .arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyy/MM/dd hh:mm:ss.zzz")),
+                            axisInG(r.x, countsPerG), axisInG(r.y, countsPerG), axisInG(r.z, countsPerG), temperature));
     });
-    return 0;
+    // The readings go on until Ctrl-C: the end is an interruption.
+    return 130;
 }
 
 }  // namespace
@@ -387,6 +431,10 @@ int runZelt(const QStringList& args, std::FILE* out, std::FILE* err)
         return 2;
 #endif
     }
+    // Ports registered in a folder another user can write are never taken.
+    if (const std::string problem = portDirectoryProblem(); !problem.empty())
+        print(err, QStringLiteral("zelt: registered ports (simulated loggers) are ignored: %1\n")
+                       .arg(QString::fromLocal8Bit(problem.c_str())));
     if (o.command == Command::Ports)
         return ports(o, out);
 
@@ -400,7 +448,7 @@ int runZelt(const QStringList& args, std::FILE* out, std::FILE* err)
         case Command::Capture: return capture(session, o, progress, out);
         case Command::Set: return set(session, o, out);
         case Command::Firmware: return firmware(session, o, progress, out);
-        case Command::Monitor: return monitor(session, out);
+        case Command::Monitor: return monitor(session, progress, out);
         default: break;
         }
     } catch (const Failure& f) {

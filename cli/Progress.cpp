@@ -1,5 +1,7 @@
 #include "cli/Progress.h"
 
+#include "platform/Printable.h"
+
 #include <cmath>
 #if defined(_WIN32)
 #include <io.h>
@@ -69,8 +71,13 @@ void Progress::update(int done)
     const qint64 every = style_ == Style::Bar ? 100 : 2000;
     if (lastDrawMs_ >= 0 && now - lastDrawMs_ < every && done != total_)
         return;
-    lastDrawMs_ = now;
-    const QByteArray text = barText(what_, done, total_, unit_, now / 1000.0).toLocal8Bit();
+    draw(now);
+}
+
+void Progress::draw(qint64 nowMs)
+{
+    lastDrawMs_ = nowMs;
+    const QByteArray text = printable(barText(what_, done_, total_, unit_, nowMs / 1000.0)).toLocal8Bit();
     if (style_ == Style::Bar)
         std::fprintf(out_, "\r%s\033[K", text.constData());
     else
@@ -101,8 +108,26 @@ void Progress::note(const QString& text)
     end();
     if (style_ == Style::Quiet)
         return;
-    std::fprintf(out_, "%s\n", text.toLocal8Bit().constData());
+    std::fprintf(out_, "%s\n", printable(text).toLocal8Bit().constData());
     std::fflush(out_);
+}
+
+void Progress::interject(const QString& text)
+{
+    if (!open_) {
+        note(text);
+        return;
+    }
+    if (style_ == Style::Quiet)
+        return;
+    const QByteArray line = printable(text).toLocal8Bit();
+    if (style_ == Style::Bar) {
+        std::fprintf(out_, "\r%s\033[K\n", line.constData());
+        draw(since_.elapsed());
+    } else {
+        std::fprintf(out_, "%s\n", line.constData());
+        std::fflush(out_);
+    }
 }
 
 }  // namespace zelt::cli

@@ -21,11 +21,16 @@ public:
     void end();
     // A note on its own line (the bar is ended first).
     void note(const QString& text);
+    // A note on its own line while the task goes on: the bar is drawn again
+    // below it and keeps counting.
+    void interject(const QString& text);
 
     // The bar's text: what, done/total unit, percent, rate and time left.
     static QString barText(const QString& what, int done, int total, const QString& unit, double seconds);
 
 private:
+    void draw(qint64 nowMs);
+
     Style style_;
     std::FILE* out_;
     QString what_, unit_;

@@ -496,7 +496,7 @@ void Session::firmware(const ByteLines& image, const QByteArray& skipKey)
             if (end == WaitEnd::Interrupted) {
                 interruptRequested() = false;
                 if (!told)
-                    progress_.note(QStringLiteral("Ctrl-C is not taken while the image is sent: the update goes on"));
+                    progress_.interject(QStringLiteral("Ctrl-C is not taken while the image is sent: the update goes on"));
                 told = true;
                 continue;
             }
@@ -536,8 +536,12 @@ void Session::firmwareBytes()
     noteProgress();
     loaderErrors_ += transfer_->takeAnswer();
     const FirmwareTransfer::Step step = transfer_->sendNext();
-    progress_.update(step.answeredIndex);
-    if (step.next == FirmwareTransfer::Next::AllSent || step.next == FirmwareTransfer::Next::AllSentAfterSkip) {
+    const bool allSent =
+        step.next == FirmwareTransfer::Next::AllSent || step.next == FirmwareTransfer::Next::AllSentAfterSkip;
+    // The image is done when its last line is answered (lines left out
+    // included): the count ends at the image's size.
+    progress_.update(allSent ? transfer_->lineCount() : step.answeredIndex);
+    if (allSent) {
         imageGoing_ = false;
         imageSent_ = true;
     }

@@ -5,6 +5,7 @@
 #include "firmware/HexFile.h"
 #include "link/ComPort.h"
 #include "link/LoggerLink.h"
+#include "link/SimulatorCheck.h"
 #include "platform/Dialogs.h"
 #include "platform/LogMemo.h"
 #include "platform/PeriodicTimer.h"
@@ -76,7 +77,45 @@ FirmwareFeature::FirmwareFeature(TForm1& form) : QObject(&form), f_(form), trans
 
 bool FirmwareFeature::simulatedLoggerAttached() const
 {
-    return f_.platform.portNotice && !f_.platform.portNotice(f_.ApdComPort1->ComNumber()).isEmpty();
+    // Proved on the line for this very port, and still registered as it was.
+    return !provenPort_.isEmpty() && f_.platform.portNotice &&
+           f_.platform.portNotice(f_.ApdComPort1->ComNumber()) == provenPort_;
+}
+
+void FirmwareFeature::checkSimulatedLogger()
+{
+    provenPort_.clear();
+    // Only a port registered as a simulated logger is asked; its name proves
+    // nothing, the answer on the line does.
+    const QString notice = f_.platform.portNotice ? f_.platform.portNotice(f_.ApdComPort1->ComNumber()) : QString();
+    if (notice.isEmpty())
+        return;
+    if (askSimulator ? askSimulator() : askOnTheLine())
+        provenPort_ = notice;
+}
+
+bool FirmwareFeature::askOnTheLine()
+{
+    // The line is this feature's while it asks: the tick waits and the
+    // dispatcher leaves the bytes, as during the wait for '#'.
+    const int interval = f_.Timer1->interval();
+    f_.Timer1->setInterval(0);
+    waitingForReady_ = true;
+    f_.firmwareSending = 1;
+    const auto release = [&] {
+        f_.firmwareSending = 0;
+        waitingForReady_ = false;
+        f_.Timer1->setInterval(interval);
+    };
+    bool proven = false;
+    try {
+        proven = zelt::askIfSimulator(*f_.ApdComPort1, simulatorProofLimitMs, pauseForPort);
+    } catch (...) {
+        release();
+        throw;
+    }
+    release();
+    return proven;
 }
 
 bool FirmwareFeature::imageToSend(Image* image) const
@@ -142,6 +181,10 @@ void FirmwareFeature::Button37Click()
     // a download and a capture.
     if (!f_.loggerReady || f_.firmwareSending || f_.downloadActive || f_.onlineRow != 0)
         return;
+    // Without a file of the user's, the stand-in goes only to a logger that
+    // proves now that it is the simulated one.
+    if (fileName_.isEmpty())
+        checkSimulatedLogger();
     Image image;
     if (!imageToSend(&image)) {
         showImageChoice();

@@ -8,8 +8,10 @@
 // against the loader's layout before it is taken; see HexFile.h). Without
 // one, the generated stand-in is used, and only when the attached logger is
 // the simulated one: filler sent to a real logger would be written into it
-// as code. With a real logger and no file, "Start" and "Update" send nothing
-// and ask for the file. A label beside the buttons names the image "Update"
+// as code. A registered port's name is not enough: "Start" asks the logger
+// the question only the simulator answers (link/SimulatorProof.h). With any
+// other logger and no file, "Start" and "Update" send nothing (but that
+// question) and ask for the file. A label beside the buttons names the image "Update"
 // sends.
 //
 // Both handshakes wait for the logger inside their handler. Each wait has a
@@ -50,6 +52,13 @@ public:
     int readyLimitMs = 10000;
     int verifyLimitMs = 10000;
     int lineLimitMs = 5000;
+    // The simulated logger's answer to its question, before "Start" calls the
+    // loader.
+    int simulatorProofLimitMs = 5000;
+    // Whether the logger proves that it is the simulated one; unset, the
+    // question goes out on the line (tests on an in-memory line stand in
+    // for the answer).
+    std::function<bool()> askSimulator;
 
     QPushButton* hexFileButton = nullptr;  // "HEX...", beside "Start" and "Update"
     QLabel* imageLabel = nullptr;          // the image "Update" sends; shown with "Update"
@@ -66,7 +75,11 @@ private:
     // The opened file, else the stand-in when the simulated logger is
     // attached, else none.
     bool imageToSend(Image* image) const;
+    // Whether the logger on the port proved on the line that it is the
+    // simulated one (asked by "Start" when no file is open).
     bool simulatedLoggerAttached() const;
+    void checkSimulatedLogger();
+    bool askOnTheLine();
     void showImageChoice();
 
     void finish();
@@ -81,6 +94,7 @@ private:
     ByteLines fileImage_;       // the checked lines of the opened HEX file
     QString fileName_;          // its name; empty when none is open
     QString lastHexPath_;       // proposed by the next open dialog
+    QString provenPort_;        // the port notice of the logger that proved it is the simulator
     FirmwareTransfer transfer_;
     bool waitingForReady_ = false;
     bool inArrival_ = false;

@@ -1,6 +1,7 @@
 #include "firmware/HexFile.h"
 
 #include "data/Hex.h"
+#include "platform/Printable.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -203,7 +204,7 @@ HexFileResult loadHexFile(const QString& path)
                            .arg(name, p->describe());
         const QByteArrayView bad = lines.view(p->line - 1);
         if (!bad.isEmpty())
-            result.error += QStringLiteral("\n%1").arg(QString::fromLatin1(bad.first(std::min<qsizetype>(bad.size(), 60))) +
+            result.error += QStringLiteral("\n%1").arg(printableBytes(bad.first(std::min<qsizetype>(bad.size(), 60))) +
                                                        (bad.size() > 60 ? QStringLiteral("...") : QString()));
         return result;
     }

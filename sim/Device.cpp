@@ -1,5 +1,7 @@
 #include "sim/Device.h"
 
+#include "link/SimulatorProof.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cmath>
@@ -222,6 +224,8 @@ std::size_t commandLength(const std::string& s, std::size_t i)
         return matchesPattern(s, i + 1, "dddd/dd/dd dd:dd:dd") ? 20 : 1;
     case 'l':
         return matchesPattern(s, i + 1, "dd/dd dd:dd") ? 12 : 1;
+    case '?':  // the question only the simulator answers
+        return simproof::readQuestion(s, i, nullptr) ? simproof::kQuestionLength : 0;
     default:
         if (isDigit(c) && isRangeCode(s.substr(i, 2)))
             return 2;
@@ -623,6 +627,11 @@ std::string Device::answer(const std::string& cmd, SteadyTime now)
             return render({settings_.identity});
         break;
     case ' ': case 'e': case '#': return render({});
+    case '?': {
+        std::uint32_t number = 0;
+        simproof::readQuestion(cmd, 0, &number);
+        return render({simproof::answerLine(number)});
+    }
     default: break;
     }
     return render({!behaviour_.keepSettings && applySetting(cmd, now) ? "OK" : "NG"});

@@ -366,6 +366,53 @@ TEST(CliInfo, JsonParsesAndCarriesTheIdentificationAndSettings)
     EXPECT_TRUE(other.err.contains("This is not a KTW-128")) << shown(other);
 }
 
+// What the logger sends cannot steer the terminal: control characters from
+// the line, or from a file, are shown as escapes in output and messages.
+TEST(CliTerminal, ControlCharactersFromTheLineAreShownEscaped)
+{
+    sim::Options options;
+    options.loggerNumber = "2024\x1b[2J0624";
+    Logger logger(73, options);
+    sim::Settings s = logger.sim().settings();
+    s.identity = "LOGGER\x1b]0;owned\x07 01";
+    s.wait = "0\x1b[5m";
+    logger.sim().setSettings(s);
+    const auto raw = [](const QByteArray& bytes) {
+        return std::any_of(bytes.begin(), bytes.end(), [](char c) {
+            const auto u = static_cast<unsigned char>(c);
+            return (u < 0x20 && u != '\n') || u == 0x7F;
+        });
+    };
+
+    const ZeltRun info = zelt({"info", "--port", com(73)});
+    ASSERT_EQ(info.code, 0) << shown(info);
+    EXPECT_FALSE(raw(info.out)) << shown(info);
+    EXPECT_TRUE(info.out.contains("LOGGER\\x1B]0;owned\\x07 01")) << shown(info);
+    EXPECT_TRUE(info.out.contains("wait             0\\x1B[5m")) << shown(info);
+
+    // A message that quotes the line.
+    auto b = logger.sim().behaviour();
+    b.keepSettings = true;
+    logger.sim().setBehaviour(b);
+    const ZeltRun kept = zelt({"set", "--port", com(73), "wait=3"});
+    EXPECT_EQ(kept.code, 1) << shown(kept);
+    EXPECT_FALSE(raw(kept.err)) << shown(kept);
+    EXPECT_TRUE(kept.err.contains("\\x1B")) << shown(kept);
+
+    // A bad line of a firmware file is quoted the same way.
+    PlainTempDir dir;
+    const QString bad = dir.path(QStringLiteral("bad.hex"));
+    {
+        QFile f(bad);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(":10000000\x1b]0;owned\x07\r\n:00000001FF\r\n");
+    }
+    const ZeltRun refused = zelt({"firmware", "--port", com(73), "--image", bad});
+    EXPECT_EQ(refused.code, 2) << shown(refused);
+    EXPECT_FALSE(raw(refused.err)) << shown(refused);
+    EXPECT_TRUE(refused.err.contains(":10000000\\x1B]0;owned\\x07")) << shown(refused);
+}
+
 TEST(CliSet, EachSettingIsSentAsTheWindowSendsItAndConfirmed)
 {
     Logger logger(66);
@@ -399,6 +446,40 @@ TEST(CliSet, EachSettingIsSentAsTheWindowSendsItAndConfirmed)
     EXPECT_TRUE(kept.err.contains("the logger did not take threshold=30: it reports 20")) << shown(kept);
 }
 
+// clock=now starts a new recording, as 新規開始 does, and says so; a start
+// mode given with it is what the logger is left in, whatever the order.
+TEST(CliSet, ClockNowStartsANewRecordingAndTheStartModeAsked)
+{
+    const ZeltRun help = zelt({"set", "--help"});
+    EXPECT_TRUE(QString::fromUtf8(help.out).contains(QStringLiteral("now: starts a new recording, as 新規開始")))
+        << shown(help);
+
+    Logger logger(71);
+    const QRegularExpression clockCommand(QStringLiteral("^s\\d{4}/\\d\\d/\\d\\d \\d\\d:\\d\\d:\\d\\d$"));
+    for (const QStringList& order : {QStringList{"start=sleep", "clock=now"}, QStringList{"clock=now", "start=sleep"}}) {
+        SCOPED_TRACE(order.join(' ').toStdString());
+        sim::Settings started = logger.sim().settings();
+        started.started = '1';
+        logger.sim().setSettings(started);
+        const std::size_t before = logger.sim().observations().commands.size();
+        const ZeltRun r = zelt(QStringList{"set", "--port", com(71)} + order);
+        ASSERT_EQ(r.code, 0) << shown(r);
+        EXPECT_EQ(logger.sim().settings().started, '0') << "the logger is left recording";
+        EXPECT_TRUE(r.out.contains("clock=now sent: a new recording started")) << shown(r);
+        EXPECT_TRUE(r.out.contains("start=Sleep confirmed")) << shown(r);
+        // "s" with the time, its "t", then the sleep "f".
+        const std::vector<std::string> all = logger.sim().observations().commands;
+        const std::vector<std::string> sent(all.begin() + static_cast<long>(before), all.end());
+        const auto s = std::find_if(sent.begin(), sent.end(), [&](const std::string& c) {
+            return clockCommand.match(QString::fromStdString(c)).hasMatch();
+        });
+        ASSERT_NE(s, sent.end());
+        ASSERT_LT(s + 1, sent.end());
+        EXPECT_EQ(*(s + 1), "t");
+        EXPECT_NE(std::find(s, sent.end(), std::string("f")), sent.end()) << "no sleep after the new recording";
+    }
+}
+
 // ---- capture, monitor ---------------------------------------------------
 
 TEST(CliCapture, FiveSecondsListAsTheWindowListsThem)
@@ -422,7 +503,7 @@ TEST(CliCapture, FiveSecondsListAsTheWindowListsThem)
     EXPECT_EQ(zelt({"info", "--port", com(67)}).code, 0);
 }
 
-TEST(CliMonitor, PrintsReadingsUntilInterrupted)
+TEST(CliMonitor, PrintsReadingsInGToTheMillisecondUntilInterrupted)
 {
     Logger logger(68);
     sim::Reading reading;
@@ -443,11 +524,15 @@ TEST(CliMonitor, PrintsReadingsUntilInterrupted)
         << out.toStdString() << p.readAllStandardError().toStdString();
     ::kill(static_cast<pid_t>(p.processId()), SIGINT);
     ASSERT_TRUE(p.waitForFinished(10000));
-    EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
+    const QByteArray err = p.readAllStandardError();
+    EXPECT_EQ(p.exitCode(), 130) << err.toStdString();
+    // The logger's range makes 50 counts 1 G, and the header says the unit.
+    EXPECT_TRUE(err.contains("@1G=50")) << err.toStdString();
     const QList<QByteArray> lines = out.split('\n');
-    EXPECT_EQ(lines[0], "time,x,y,z,temperature(C)");
-    EXPECT_TRUE(lines[1].endsWith(",3,-2,9,23.1")) << lines[1].toStdString();
-    EXPECT_TRUE(lines[2].endsWith(",3,-2,9,23.1")) << lines[2].toStdString();
+    EXPECT_EQ(lines[0], "time,x(G),y(G),z(G),temperature(C)");
+    const QRegularExpression row(QStringLiteral("^\\d{4}/\\d\\d/\\d\\d \\d\\d:\\d\\d:\\d\\d\\.\\d{3},0\\.060,-0\\.040,0\\.180,23\\.1$"));
+    for (int i : {1, 2})
+        EXPECT_TRUE(row.match(QString::fromLatin1(lines[i])).hasMatch()) << lines[i].toStdString();
 }
 
 // ---- firmware -----------------------------------------------------------
@@ -469,9 +554,11 @@ TEST(CliFirmware, UpdatesFromAValidatedHexFileOnly)
     EXPECT_EQ(logger.sim().observations().loaderLines, 0);
     EXPECT_FALSE(logger.saw("m")) << "the logger was asked before the file was checked";
 
-    const ZeltRun r = zelt({"firmware", "--port", com(69), "--image", ZELT_STANDIN_IMAGE, "--quiet"}, 300000);
+    const ZeltRun r = zelt({"firmware", "--port", com(69), "--image", ZELT_STANDIN_IMAGE}, 300000);
     ASSERT_EQ(r.code, 0) << shown(r);
     EXPECT_TRUE(r.out.startsWith("firmware updated from standin_image.hex (7525 lines)")) << shown(r);
+    // The progress ends at the image's size, the lines left out included.
+    EXPECT_TRUE(r.err.contains("7525/7525 lines 100%")) << shown(r);
     // Every line but the configuration words' two, and the restart "m" last.
     EXPECT_EQ(logger.sim().observations().loaderLines, 7522);
     EXPECT_TRUE(waitForCondition([&] { return !logger.sim().observations().loaderMode; }, 5000));
@@ -687,6 +774,41 @@ TEST(CliFirmware, WaitsForTheLoaderAndForSlowLinesAsTheTimeoutSays)
     EXPECT_TRUE(said.contains("after the loader call: Update not started: the logger did not answer \"e\" with \"#\" within 2 s"))
         << said.toStdString();
     EXPECT_EQ(said.count('\n'), 1) << said.toStdString();
+}
+
+// Ctrl-C while the image goes out is refused, and the progress goes on to
+// the image's last line.
+TEST(CliFirmware, RefusedInterruptLeavesTheProgressCountingToTheEnd)
+{
+    Logger logger(72);
+    logger.sim().setSlow(150, 0);  // each answer late: the update takes a while
+    PlainTempDir dir;
+    const QString image = dir.path(QStringLiteral("small.hex"));
+    {
+        QFile f(image);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(":08000000AC6D1B00DC75D4009F\r\n:04000800FBFB780086\r\n:020000040001F9\r\n"
+                ":08000000112233004455660093\r\n:020000040002F8\r\n"
+                ":10AFF000FFFF00003FFF00007FCE00007F3F00000A\r\n:00000001FF\r\n;PIC24FJ128GA310\r\n");
+    }
+    QProcess p;
+    p.start(QStringLiteral(ZELT_CLI_PROGRAM), {"firmware", "--port", com(72), "--image", image});
+    QByteArray err;
+    ASSERT_TRUE(waitForCondition(
+        [&] {
+            err += p.readAllStandardError();
+            return err.contains("firmware [");
+        },
+        60000))
+        << err.toStdString();
+    ::kill(static_cast<pid_t>(p.processId()), SIGINT);
+    ASSERT_TRUE(p.waitForFinished(120000));
+    err += p.readAllStandardError();
+    EXPECT_EQ(p.exitCode(), 0) << err.toStdString();
+    const qsizetype refused = err.indexOf("Ctrl-C is not taken");
+    ASSERT_GE(refused, 0) << err.toStdString();
+    // Eight records and the empty line after the last line end.
+    EXPECT_GT(err.indexOf("9/9 lines 100%", refused), refused) << err.toStdString();
 }
 
 // ---- simulate, ports ----------------------------------------------------

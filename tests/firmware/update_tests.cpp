@@ -5,6 +5,7 @@
 #include "firmware/FirmwareImage.h"
 #include "platform/PeriodicTimer.h"
 #include "tests/SimulatedTool.h"
+#include "tests/port/PtyHelper.h"
 
 #include <gtest/gtest.h>
 
@@ -89,6 +90,8 @@ struct FirmwareTool : LinkedTool {
         f->platform.portNotice = [this](int comNumber) {
             return simulated ? QStringLiteral("Simulated logger on COM%1").arg(comNumber) : QString();
         };
+        // The logger on the line proves it is the simulator when it is one.
+        feature().askSimulator = [this] { return simulated; };
     }
 
     // The window on screen, the logger identified as the supported model.
@@ -605,6 +608,63 @@ TEST(FirmwareEndToEnd, OpenedFileAgainstTheSimulatedLogger)
     EXPECT_EQ(o.loaderLines, static_cast<int>(kSmallImageSent.size()));
     EXPECT_EQ(tool.dialogs.messages, QStringList{kWarning});
     EXPECT_EQ(o.unknownBytes, "");
+}
+
+// A logger registered under a COM number like the simulated one, on a
+// pseudo-terminal of the user's, that is not the simulator: it answers as a
+// logger does, and the simulator's question as any unknown command.
+struct ForeignLogger {
+    Pty pty;
+    sim::Device device;
+    QByteArray heard;  // everything the tool sent
+    QTimer pump;
+
+    ForeignLogger()
+    {
+        pump.setInterval(2);
+        QObject::connect(&pump, &QTimer::timeout, [this] {
+            const QByteArray bytes = pty.takeReceived();
+            if (bytes.isEmpty())
+                return;
+            heard += bytes;
+            std::string burst = bytes.toStdString();
+            std::string answer;
+            for (std::size_t q; (q = burst.find('?')) != std::string::npos;) {
+                burst.erase(q, std::min(burst.size() - q, std::size_t{10}));
+                answer += "#";
+            }
+            answer += device.receive(burst, std::chrono::steady_clock::now());
+            pty.send(QByteArray::fromStdString(answer));
+        });
+        pump.start();
+    }
+};
+
+TEST(FirmwareEndToEnd, StandInOnlyForALoggerThatProvesItIsTheSimulator)
+{
+    SimulatedTool tool(98);  // its simulated logger stays unplugged
+    ForeignLogger foreign;
+    ASSERT_TRUE(foreign.pty.ok());
+    std::string error;
+    ASSERT_TRUE(registerPort(98, foreign.pty.slavePath().toStdString(), &error)) << error;
+    TForm1& f = tool.startTool();
+    f.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&f));
+    ASSERT_TRUE(waitFor([&] { return tool.idle() && f.loggerReady == 1 && f.Button37->isVisible(); }, 15000))
+        << "no link; caption " << f.caption().toStdString();
+    ASSERT_FALSE(f.platform.portNotice(98).isEmpty()) << "registered as a simulated logger would be";
+
+    // Registered like the simulator, but it does not answer the simulator's
+    // question: no stand-in, no loader call; the user is asked for a file.
+    foreign.heard.clear();
+    userClick(f.Button37);
+    EXPECT_EQ(tool.dialogs.messages, QStringList{firmwareNeedsFileMessage()});
+    EXPECT_TRUE(foreign.heard.startsWith('?')) << "the question was not asked";
+    EXPECT_FALSE(waitFor([&] { return foreign.heard.contains(kLoaderCall); }, 1000));
+    EXPECT_FALSE(f.Button39->isVisible());
+    EXPECT_NE(featureOf(f).imageLabel->text(),
+              QStringLiteral("Update sends: the generated stand-in image (simulated logger only)"));
+    unregisterPort(98);
 }
 
 }  // namespace

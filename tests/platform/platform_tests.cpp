@@ -119,6 +119,7 @@ TEST(SystemRegistry, DevicesAnswerTheThreeKeys)
 }  // namespace
 
 #include "platform/PortDirectory.h"
+#include "tests/port/PtyHelper.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -132,10 +133,10 @@ namespace {
 TEST(SystemRegistry, DeviceListShowsPathDriverAndIdentity)
 {
     QTemporaryDir ports;
-    QTemporaryDir devices;
     qputenv("ZELT_PORT_DIR", ports.path().toLocal8Bit());
-    const QString fake = devices.filePath(QStringLiteral("pts-stand-in"));
-    QFile(fake).open(QIODevice::WriteOnly);
+    zelt::test::Pty pty;  // a registration counts only for a pseudo-terminal
+    ASSERT_TRUE(pty.ok());
+    const QString fake = pty.slavePath();
     ASSERT_TRUE(registerPort(55, fake.toStdString()));
 
     QStringList rows;

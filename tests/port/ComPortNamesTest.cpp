@@ -33,12 +33,9 @@ TEST_F(DeviceForComNumber, FollowsTheUsbAndAcmRule)
 
 TEST_F(DeviceForComNumber, RegisteredDeviceWinsOverTheRuleWhileItExists)
 {
-    QTemporaryDir devices;
-    ASSERT_TRUE(devices.isValid());
-    const QString fake = devices.filePath(QStringLiteral("pts-fake"));
-    QFile f(fake);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.close();
+    test::Pty pty;  // only a pseudo-terminal counts as a registered device
+    ASSERT_TRUE(pty.ok());
+    const QString fake = pty.slavePath();
 
     registerDevice(1, fake);
     registerDevice(150, fake);
@@ -47,7 +44,7 @@ TEST_F(DeviceForComNumber, RegisteredDeviceWinsOverTheRuleWhileItExists)
     EXPECT_EQ(deviceForComNumber(2), QStringLiteral("/dev/ttyUSB1"));
 
     // A registration whose device vanished no longer counts.
-    ASSERT_TRUE(QFile::remove(fake));
+    pty.closeMaster();
     EXPECT_EQ(deviceForComNumber(1), QStringLiteral("/dev/ttyUSB0"));
     EXPECT_EQ(deviceForComNumber(150), QStringLiteral("/dev/ttyACM49"));
 }

@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/WaitFor.h"
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -98,6 +99,69 @@ TEST_F(InstanceTest, SecondToolEndsWithExitCodeOne)
     ::kill(static_cast<pid_t>(first.processId()), SIGKILL);
     ASSERT_TRUE(first.waitForFinished(zelt::test::deadline(10000)));
     EXPECT_TRUE(waitFor([] { return guardFree(); }));
+}
+
+// Help and version are answered while an instance holds the guard.
+TEST_F(InstanceTest, HelpAndVersionWhileAnInstanceRuns)
+{
+    const QString bin = qEnvironmentVariable("ZELT_TEST_BIN_DIR") + QStringLiteral("/app/zelt-view");
+    InstanceGuard held(kName);
+    ASSERT_TRUE(held.acquired()) << held.error().toStdString();
+    struct Case {
+        QStringList args;
+        QByteArray says;
+    };
+    for (const Case& c : {Case{{"--version"}, "zelt-view 1."}, Case{{"--help"}, "usage: zelt-view"},
+                          Case{{"-h"}, "--lang ja|en"}}) {
+        QProcess p;
+        p.start(bin, c.args);
+        ASSERT_TRUE(p.waitForFinished(10000));
+        EXPECT_EQ(p.exitCode(), 0) << c.args.join(' ').toStdString();
+        EXPECT_TRUE(p.readAllStandardOutput().contains(c.says)) << c.args.join(' ').toStdString();
+    }
+}
+
+// A guard that cannot be made is said, with the file or folder and its
+// owner, instead of a silent exit.
+TEST_F(InstanceTest, LockThatCannotBeMadeSaysWhichFileAndWhose)
+{
+    if (geteuid() != 0)
+        GTEST_SKIP() << "playing another user needs chown";
+    const QString bin = qEnvironmentVariable("ZELT_TEST_BIN_DIR") + QStringLiteral("/app/zelt-view");
+    QTemporaryDir base;
+    const QString lock = runtime_.filePath(kName + QStringLiteral(".lock"));
+    const QString fallback = base.filePath(QStringLiteral("zelt-view-%1").arg(geteuid()));
+    struct Case {
+        const char* what;
+        QString planted;  // made by the other user
+        bool folder;
+        bool sessionFolder;  // XDG_RUNTIME_DIR set
+    };
+    for (const Case& c : {Case{"lock file", lock, false, true}, Case{"fallback folder", fallback, true, false}}) {
+        SCOPED_TRACE(c.what);
+        const QByteArray planted = c.planted.toLocal8Bit();
+        if (c.folder)
+            ASSERT_EQ(mkdir(planted.constData(), 0700), 0);
+        else
+            ASSERT_TRUE(QFile(c.planted).open(QIODevice::WriteOnly));
+        ASSERT_EQ(chown(planted.constData(), 4242, 4242), 0);
+
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        env.insert(QStringLiteral("TMPDIR"), base.path());
+        if (!c.sessionFolder)
+            env.remove(QStringLiteral("XDG_RUNTIME_DIR"));
+        QProcess tool;
+        tool.setProcessEnvironment(env);
+        tool.start(bin, {});
+        ASSERT_TRUE(tool.waitForFinished(10000));
+        EXPECT_EQ(tool.exitCode(), 1);
+        const QString err = QString::fromLocal8Bit(tool.readAllStandardError());
+        EXPECT_TRUE(err.contains(c.planted)) << err.toStdString();
+        EXPECT_TRUE(err.contains(QStringLiteral("uid 4242"))) << err.toStdString();
+        QFile::remove(c.planted);
+        QDir(c.planted).removeRecursively();
+    }
 }
 
 }  // namespace

@@ -21,7 +21,8 @@ namespace {
 
 class Program {
 public:
-    explicit Program(const std::vector<std::string>& args)
+    // With withErrors, what the program says on standard error is read too.
+    explicit Program(const std::vector<std::string>& args, bool withErrors = false)
     {
         int in[2], out[2];
         if (pipe(in) != 0 || pipe(out) != 0)
@@ -30,6 +31,8 @@ public:
         if (pid_ == 0) {
             dup2(in[0], 0);
             dup2(out[1], 1);
+            if (withErrors)
+                dup2(out[1], 2);
             ::close(in[1]);
             ::close(out[0]);
             std::vector<char*> argv;
@@ -119,6 +122,21 @@ public:
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
 
+    // The exit status once the program has ended within timeoutMs; -1 while
+    // it still runs (it is killed at the end of the test).
+    int exitWithin(int timeoutMs)
+    {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+        int status = 0;
+        while (waitpid(pid_, &status, WNOHANG) == 0) {
+            if (std::chrono::steady_clock::now() >= deadline)
+                return -1;
+            ::poll(nullptr, 0, 20);
+        }
+        exited_ = true;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+
 private:
     pid_t pid_ = -1;
     int toChild_ = -1, fromChild_ = -1;
@@ -167,6 +185,39 @@ TEST(SimProgram, RegistersAnswersAndFollowsControlCommands)
 
     EXPECT_EQ(prog.stopWith(SIGTERM), 0);
     EXPECT_EQ(zelt::registeredPorts().count(5), 0u);
+}
+
+// A second simulated logger on a COM number a live one holds is refused
+// with a message; nobody but the holder removes the registration.
+TEST(SimProgram, NeverTakesOverALiveOnesComNumber)
+{
+    TempPortDir dir;
+    Program first({"--com", "5", "--print-device"});
+    ASSERT_EQ(first.readLine().rfind("zelt-sim: simulated logger on COM5", 0), 0u);
+    const std::string device = first.readLine();
+    ASSERT_EQ(zelt::registeredPorts().at(5), device);
+
+    Program second({"--com", "5"}, true);
+    const std::string said = second.readLine();
+    EXPECT_EQ(said.rfind("zelt-sim: COM5 is taken", 0), 0u) << said;
+    EXPECT_NE(said.find(device), std::string::npos) << said;
+    EXPECT_EQ(second.exitWithin(10000), 1);
+    EXPECT_EQ(zelt::registeredPorts().at(5), device);
+
+    // Another process's removal leaves it too.
+    zelt::unregisterPort(5);
+    EXPECT_EQ(zelt::registeredPorts().at(5), device);
+    {
+        PtyPort port(zelt::registeredPorts().at(5));
+        EXPECT_EQ(port.exchange("m"), "JKTW128 SN=20240624\r\n#");
+    }
+
+    // Once the holder has ended, the number is free again.
+    EXPECT_EQ(first.stopWith(SIGTERM), 0);
+    EXPECT_EQ(zelt::registeredPorts().count(5), 0u);
+    Program third({"--com", "5", "--print-device"});
+    ASSERT_EQ(third.readLine().rfind("zelt-sim: simulated logger on COM5", 0), 0u);
+    EXPECT_EQ(zelt::registeredPorts().at(5), third.readLine());
 }
 
 TEST(SimProgram, QuitOnStdinAndRefusesBadFlags)
