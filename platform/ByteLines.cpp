@@ -24,22 +24,21 @@ ByteLines::Ref ByteLines::store(QByteArrayView line)
 {
     const qsizetype n = line.size();
     if (n > kLongLine) {
-        // A long line gets a block of its own; the next short line starts a
-        // new block, since this one is full.
+        // A long line gets a block of its own; short lines go on filling
+        // the shared block they were filling.
         blocks_.push_back(line.toByteArray());
-        lastShared_ = false;
         return Ref{static_cast<std::uint32_t>(blocks_.size() - 1), 0, kOwnBlock};
     }
-    // A block filled up to 64 KiB, or one that holds a long line, takes no more.
-    if (!lastShared_ || blocks_.back().size() + n > kBlockSize) {
+    // A shared block filled up to 64 KiB takes no more.
+    if (sharedBlock_ < 0 || blocks_[static_cast<size_t>(sharedBlock_)].size() + n > kBlockSize) {
         blocks_.emplace_back();
         blocks_.back().reserve(kBlockSize);
-        lastShared_ = true;
+        sharedBlock_ = static_cast<qsizetype>(blocks_.size() - 1);
     }
-    QByteArray& block = blocks_.back();
+    QByteArray& block = blocks_[static_cast<size_t>(sharedBlock_)];
     const auto offset = static_cast<std::uint16_t>(block.size());
     block.append(line);
-    return Ref{static_cast<std::uint32_t>(blocks_.size() - 1), offset, static_cast<std::uint16_t>(n)};
+    return Ref{static_cast<std::uint32_t>(sharedBlock_), offset, static_cast<std::uint16_t>(n)};
 }
 
 void ByteLines::append(QByteArrayView line)
@@ -55,7 +54,6 @@ void ByteLines::appendOwned(QByteArray&& line)
         return;
     }
     blocks_.push_back(std::move(line));
-    lastShared_ = false;
     refs_.push_back(Ref{static_cast<std::uint32_t>(blocks_.size() - 1), 0, kOwnBlock});
 }
 
@@ -80,7 +78,6 @@ void ByteLines::Footprint::add(qsizetype length)
     if (length > kLongLine) {
         ++blocks_;
         blockBytes_ += length;
-        used_ = -1;  // the next short line starts a block
         return;
     }
     if (used_ < 0 || used_ + length > kBlockSize) {
@@ -119,7 +116,7 @@ void ByteLines::clear()
 {
     std::vector<QByteArray>().swap(blocks_);
     std::vector<Ref>().swap(refs_);
-    lastShared_ = false;
+    sharedBlock_ = -1;
 }
 
 std::vector<QByteArray> ByteLines::toVector() const

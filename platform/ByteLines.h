@@ -80,7 +80,7 @@ private:
 
     std::vector<QByteArray> blocks_;
     std::vector<Ref> refs_;
-    bool lastShared_ = false;  // the last block is one that short lines share
+    qsizetype sharedBlock_ = -1;  // the block short lines are filling; -1: none
 };
 
 // Cuts text into lines that end at CR, LF or CR LF, chunk by chunk, so a file
