@@ -43,6 +43,7 @@ struct Application::Owned {
     std::unique_ptr<SystemRegistry> registry;
     std::unique_ptr<QtComPort> port;
     std::unique_ptr<SystemPreferences> preferences;
+    std::unique_ptr<FolderMemoryDialogs> folderMemory;
     // The features, in the order they were made (see ~Application).
     std::vector<QPointer<QObject>> features;
 };
@@ -75,6 +76,9 @@ Application::Application(const Options& options) : owned_(std::make_unique<Owned
         owned_->preferences = std::make_unique<SystemPreferences>();
         platform.preferences = owned_->preferences.get();
     }
+    // Every file dialog starts in the folder last used.
+    owned_->folderMemory = std::make_unique<FolderMemoryDialogs>(*platform.dialogs, platform.preferences);
+    platform.dialogs = owned_->folderMemory.get();
     const QSize screen = options.screen;
     platform.screenSize = [screen] {
         if (screen.isValid())

@@ -22,6 +22,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <algorithm>
+#include <cerrno>
 #include <stdexcept>
 #include <vector>
 
@@ -122,9 +123,10 @@ int info(Session& s, const Options& o, std::FILE* out)
 
 // ---- files --------------------------------------------------------------
 
-// A file is written under a temporary name and renamed once complete; the
-// folder is checked before the logger is asked, so nothing is fetched for
-// a file that cannot be written.
+// A file is written under a temporary name and renamed once complete; a
+// pipe or a character device (and standard output) is written directly. The
+// name is checked before the logger is asked, so nothing is fetched for a
+// file that cannot be written.
 void checkWritable(const QString& path)
 {
     if (path == QLatin1String("-"))
@@ -133,27 +135,54 @@ void checkWritable(const QString& path)
     const QFileInfo dir(file.absolutePath());
     if (!dir.isDir())
         throw Failure{2, QStringLiteral("cannot write %1: the folder %2 does not exist").arg(path, dir.filePath())};
-    if (!dir.isWritable() || (file.exists() && !file.isWritable()))
+    FileProblem why = FileProblem::Failed;
+    const WriteTarget target = writeTargetOf(path, &why);
+    if (target == WriteTarget::Refused)
+        throw Failure{2, QStringLiteral("cannot write %1: %2")
+                             .arg(path, why == FileProblem::IsFolder ? QStringLiteral("it is a folder")
+                                                                     : QStringLiteral("it is not an ordinary file, a pipe or a device"))};
+    if ((target == WriteTarget::Replace && !dir.isWritable()) || (file.exists() && !file.isWritable()))
         throw Failure{2, QStringLiteral("cannot write %1: not permitted").arg(path)};
-    if (file.isDir())
-        throw Failure{2, QStringLiteral("cannot write %1: it is a folder").arg(path)};
+}
+
+// Why a write failed, in the command line's words.
+QString writeFailure(const FileError& e)
+{
+    const QString name = e.path();
+    switch (e.problem()) {
+    case FileProblem::DiskFull: return QStringLiteral("cannot write %1: disk full").arg(name);
+    case FileProblem::AccessDenied: return QStringLiteral("cannot write %1: not permitted").arg(name);
+    case FileProblem::IsFolder: return QStringLiteral("cannot write %1: it is a folder").arg(name);
+    case FileProblem::FolderNotFound: return QStringLiteral("cannot write %1: the folder does not exist").arg(name);
+    case FileProblem::NotOrdinary: return QStringLiteral("cannot write %1: it is not an ordinary file, a pipe or a device").arg(name);
+    case FileProblem::ReaderGone: return QStringLiteral("cannot write %1: the program reading it has closed it").arg(name);
+    case FileProblem::Interrupted: return QStringLiteral("interrupted while writing %1; the data is not complete").arg(name);
+    case FileProblem::NoReader:
+    case FileProblem::Stalled:
+    case FileProblem::NotFound:
+    case FileProblem::Failed: break;
+    }
+    return QStringLiteral("cannot write %1: I/O error").arg(name);
 }
 
 void writeOut(const ByteLines& lines, const QString& path, std::FILE* out)
 {
-    if (path == QLatin1String("-")) {
-        for (int i = 0; i < lines.size(); ++i) {
-            const QByteArrayView line = lines.view(i);
-            std::fwrite(line.data(), 1, static_cast<size_t>(line.size()), out);
-            std::fwrite("\r\n", 1, 2, out);
-        }
-        std::fflush(out);
-        return;
-    }
+    // A pipe waits for its reader, and a slow reader is waited for, until
+    // Ctrl-C; a write that fails is a failure of the command.
+    WriteControl control;
+    control.interrupted = [] { return interruptRequested().load(); };
+    control.waitForReader = true;
+    control.stallLimitMs = 0;
     try {
-        writeLinesFile(lines, path);
+        if (path == QLatin1String("-")) {
+            if (std::fflush(out) != 0)
+                throw FileError(FileAction::Write, fileProblemFromErrno(errno), QStringLiteral("standard output"));
+            writeLinesTo(fileno(out), lines, QStringLiteral("standard output"), control);
+        } else {
+            writeLinesFile(lines, path, control);
+        }
     } catch (const FileError& e) {
-        throw Failure{1, QString::fromUtf8(e.what())};
+        throw Failure{e.problem() == FileProblem::Interrupted ? 130 : 1, writeFailure(e)};
     }
 }
 

@@ -482,7 +482,8 @@ void Session::firmware(const ByteLines& image, const QByteArray& skipKey)
         const FirmwareTransfer::Wait ready = transfer.erase(timeoutMs_, pause);
         if (ready != FirmwareTransfer::Wait::Got)
             throw Failure{1, QStringLiteral("after the loader call: ") +
-                                 firmwareNotReadyMessage(timeoutMs_, ready == FirmwareTransfer::Wait::PortClosed)};
+                                 firmwareNotReadyMessage(timeoutMs_, ready == FirmwareTransfer::Wait::PortClosed,
+                                                     UpdateFrom::CommandLine)};
         progress_.begin(QStringLiteral("firmware"), image.size(), QStringLiteral("lines"));
         imageGoing_ = true;
         transfer.start(image, skipKey);
@@ -502,21 +503,29 @@ void Session::firmware(const ByteLines& image, const QByteArray& skipKey)
             }
             if ((end == WaitEnd::Silent && transfer.sinceLineSentMs() >= timeoutMs_) || end == WaitEnd::Overdue) {
                 transfer.abandon();
-                throw Failure{1, firmwareStalledMessage(transfer.lineIndex() - 1, transfer.lineCount(), timeoutMs_)};
+                throw Failure{1, firmwareStalledMessage(transfer.lineIndex() - 1, transfer.lineCount(), timeoutMs_,
+                                                        UpdateFrom::CommandLine)};
             }
             if (end == WaitEnd::Lost) {
                 transfer.abandon();
-                fail(end, QStringLiteral("while sending the image"));
+                throw Failure{1, firmwarePortLostMessage(lost_, transfer.lineIndex() - 1, transfer.lineCount(),
+                                                         UpdateFrom::CommandLine)};
             }
         }
         progress_.end();
         const FirmwareTransfer::Wait verified = transfer.verify(timeoutMs_, pause);
         if (verified != FirmwareTransfer::Wait::Got)
-            throw Failure{1, firmwareNoVerifyMessage(timeoutMs_, verified == FirmwareTransfer::Wait::PortClosed)};
+            throw Failure{1, firmwareNoVerifyMessage(timeoutMs_, verified == FirmwareTransfer::Wait::PortClosed,
+                                                     UpdateFrom::CommandLine)};
         transfer.restart();
     } catch (const PortError& e) {
+        const int sentUpTo = transfer.lineIndex() - 1;
+        const bool begun = transfer.linesSent() > 0;
         transfer.abandon();
         release();
+        if (begun)
+            throw Failure{1, firmwarePortLostMessage(QString::fromLocal8Bit(e.what()), sentUpTo, transfer.lineCount(),
+                                                     UpdateFrom::CommandLine)};
         throw Failure{1, QString::fromLocal8Bit(e.what())};
     } catch (...) {
         release();

@@ -2,6 +2,7 @@
 
 #include "platform/Dialogs.h"
 #include "platform/FileErrors.h"
+#include "platform/LineFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -62,9 +63,8 @@ DataFileKind inspectDataFile(QByteArrayView head)
 
 QByteArray readFileHead(const QString& path, qsizetype maxBytes)
 {
-    QFile file(path);
-    if (QFileInfo(path).isDir() || !file.open(QIODevice::ReadOnly))
-        throw fileError(FileAction::Open, path, file.error());
+    QFile file;
+    openOrdinaryFile(file, path);
     QByteArray head = file.read(maxBytes);
     if (file.error() != QFileDevice::NoError)
         throw fileError(FileAction::Read, path, file.error());

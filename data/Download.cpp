@@ -127,11 +127,11 @@ void DownloadFeature::Button11Click()
     dialog.mustExist = true;
     FileRequest request = dialog;
     // A file that is no recording is loaded only when the user agrees; No is
-    // taken as a cancelled dialog. A file that cannot be read changes nothing.
-    if (f_.dialogs().openFile(request) && confirmDataFile(f_.dialogs(), request.fileName)) {
-        f_.Memo1->loadFromFile(request.fileName);
+    // taken as a cancelled dialog, as is a cancelled reading. A file that
+    // cannot be read changes nothing.
+    if (f_.dialogs().openFile(request) && confirmDataFile(f_.dialogs(), request.fileName) &&
+        f_.Memo1->loadFromFile(request.fileName))
         dialog.fileName = request.fileName;
-    }
     f_.currentFileName = dialog.fileName;
 }
 

@@ -7,6 +7,7 @@
 #include "link/LoggerLink.h"
 #include "link/SimulatorCheck.h"
 #include "platform/Dialogs.h"
+#include "platform/Language.h"
 #include "platform/LogMemo.h"
 #include "platform/PeriodicTimer.h"
 #include "shell/TForm1.h"
@@ -73,6 +74,14 @@ FirmwareFeature::FirmwareFeature(TForm1& form) : QObject(&form), f_(form), trans
     stallWatch_ = new QTimer(this);
     stallWatch_->setInterval(200);
     connect(stallWatch_, &QTimer::timeout, this, [this] { f_.guard([this] { checkStall(); }); });
+    // The adapter unplugged while the image goes out: said as such, with
+    // the state the logger is left in (not as a logger that stopped answering).
+    connect(f_.ApdComPort1, &ComPort::deviceLost, this, [this](const QString& reason) {
+        f_.guard([this, reason] {
+            if (transferRunning_)
+                abandon(firmwarePortLostMessage(reason, transfer_.lineIndex() - 1, transfer_.lineCount()));
+        });
+    });
 }
 
 bool FirmwareFeature::simulatedLoggerAttached() const
@@ -243,6 +252,9 @@ void FirmwareFeature::Button39Click()
     f_.ProgressBar1->setMinimum(0);
     f_.ProgressBar1->setMaximum(sending.size());
     f_.ProgressBar1->setValue(0);
+    // The progress in words on the bar, which is as wide as the window:
+    // Edit12 (the threshold box) holds the line itself and its numbers.
+    f_.ProgressBar1->setFormat(firmwareProgressFormat());
     f_.ProgressBar1->show();
     f_.Edit12->setText(QString::fromLatin1(sending.view(0)));
     // The skip key is the text of its box; one that is no Latin-1 text
@@ -251,21 +263,20 @@ void FirmwareFeature::Button39Click()
     std::optional<QByteArray> skipKey;
     if (QString::fromLatin1(key.toLatin1()) == key)
         skipKey = key.toLatin1();
+    transferRunning_ = true;
     guardedSend([&] { transfer_.start(sending, skipKey); });
-    stallWatch_->start();
+    if (transferRunning_)
+        stallWatch_->start();
 }
 
 void FirmwareFeature::guardedSend(const std::function<void()>& send)
 {
     try {
         send();
-    } catch (...) {
-        // The transfer cannot go on (the transfer has let the line go); the
-        // error itself is shown by the handler boundary.
-        stallWatch_->stop();
-        f_.Timer1->setInterval(f_.savedTimerInterval);
-        f_.ProgressBar1->hide();
-        throw;
+    } catch (const std::exception& e) {
+        // The line could not be written: the transfer cannot go on (it has
+        // let the line go), and the logger is left part way.
+        abandon(firmwarePortLostMessage(QString::fromLocal8Bit(e.what()), transfer_.lineIndex(), transfer_.lineCount()));
     }
 }
 
@@ -284,6 +295,8 @@ void FirmwareFeature::firmwareReceive()
         f_.dialogs().message(QStringLiteral("err"));
     FirmwareTransfer::Step step;
     guardedSend([&] { step = transfer_.sendNext(); });
+    if (!transferRunning_)
+        return;
     if (step.next != FirmwareTransfer::Next::AllSent) {
         const int index = step.answeredIndex;
         f_.ProgressBar1->setValue(index);
@@ -298,8 +311,9 @@ void FirmwareFeature::firmwareReceive()
 
 void FirmwareFeature::finish()
 {
+    transferRunning_ = false;
     stallWatch_->stop();
-    f_.ProgressBar1->hide();
+    hideProgress();
     f_.Memo1->clear();
     // The tick stays stopped until the handshake is over, so that it does
     // not talk into it.
@@ -316,6 +330,7 @@ void FirmwareFeature::finish()
         return;
     }
     transfer_.restart();
+    f_.dialogs().message(firmwareDoneMessage(transfer_.lineCount(), transfer_.linesSent()));
 }
 
 void FirmwareFeature::checkStall()
@@ -329,11 +344,32 @@ void FirmwareFeature::checkStall()
 
 void FirmwareFeature::abandon(const QString& message)
 {
+    // Once per transfer: a lost port is seen both by a failed write and by
+    // the port's own report.
+    if (!transferRunning_)
+        return;
+    transferRunning_ = false;
     stallWatch_->stop();
     transfer_.abandon();
     f_.Timer1->setInterval(f_.savedTimerInterval);
-    f_.ProgressBar1->hide();
+    hideProgress();
     f_.dialogs().message(message);
+}
+
+void FirmwareFeature::hideProgress()
+{
+    f_.ProgressBar1->hide();
+    f_.ProgressBar1->resetFormat();  // a download's bar shows its percentage again
+}
+
+QString firmwareProgressFormat()
+{
+    return translated(QStringLiteral("%v / %m 行（%p%）"));
+}
+
+QString firmwareDoneMessage(int lineCount, int linesSent)
+{
+    return translated(QStringLiteral("更新が完了しました（%1 行のうち %2 行を送信）")).arg(lineCount).arg(linesSent);
 }
 
 }  // namespace zelt

@@ -83,6 +83,7 @@ private:
     void showImageChoice();
 
     void finish();
+    void hideProgress();
     // Ends a transfer that cannot go on: the tick runs again and the image
     // stays in the log memo, so "Update" can be pressed again.
     void abandon(const QString& message);
@@ -98,11 +99,18 @@ private:
     FirmwareTransfer transfer_;
     bool waitingForReady_ = false;
     bool inArrival_ = false;
+    bool transferRunning_ = false;  // from line 0 until finished or abandoned
     QTimer* stallWatch_ = nullptr;
 };
 
 // Messages of the update that are the tool's own.
 QString firmwareNoImageMessage();
 QString firmwareNeedsFileMessage();
+// The update confirmed by the loader: the image's lines and those sent (the
+// configuration words and the last, empty line are not), in the interface's
+// language.
+QString firmwareDoneMessage(int lineCount, int linesSent);
+// The progress bar's text while the image goes out (QProgressBar's %v, %m, %p).
+QString firmwareProgressFormat();
 
 }  // namespace zelt

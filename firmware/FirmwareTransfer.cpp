@@ -16,27 +16,60 @@ QString seconds(int ms)
 
 }  // namespace
 
-QString firmwareNotReadyMessage(int limitMs, bool portClosed)
+namespace {
+
+QString repeatAdvice(UpdateFrom from)
 {
-    return (portClosed ? QStringLiteral("Update not started: the port closed before the logger answered \"e\" with \"#\".")
-                       : QStringLiteral("Update not started: the logger did not answer \"e\" with \"#\" within %1 s.")
-                             .arg(seconds(limitMs))) +
-           QStringLiteral(" Nothing of the image was sent.");
+    return from == UpdateFrom::Window ? QStringLiteral("To repeat the update, press Start, then Update.")
+                                      : QStringLiteral("To repeat the update, run zelt firmware again.");
 }
 
-QString firmwareNoVerifyMessage(int limitMs, bool portClosed)
+// A transfer that stopped part way.
+QString partlyWritten(int lineIndex, int lineCount, UpdateFrom from)
 {
-    return (portClosed ? QStringLiteral("The port closed before the logger answered \"qs\" with \"M\".")
-                       : QStringLiteral("The logger did not answer \"qs\" with \"M\" within %1 s.").arg(seconds(limitMs))) +
-           QStringLiteral(" The image was sent, but the update is not confirmed.");
-}
-
-QString firmwareStalledMessage(int lineIndex, int lineCount, int limitMs)
-{
-    return QStringLiteral("Update stopped: the logger did not answer line %1 of %2 within %3 s.")
+    return QStringLiteral("The logger is left in its loader with a partly written program (the image stopped at line %1 of %2): "
+                          "it has no working program until an update is completed. %3")
         .arg(lineIndex)
         .arg(lineCount)
-        .arg(seconds(limitMs));
+        .arg(repeatAdvice(from));
+}
+
+}  // namespace
+
+QString firmwareNotReadyMessage(int limitMs, bool portClosed, UpdateFrom from)
+{
+    return (portClosed ? QStringLiteral("Update not started: port lost before the logger answered \"e\" with \"#\".")
+                       : QStringLiteral("Update not started: the logger did not answer \"e\" with \"#\" within %1 s.")
+                             .arg(seconds(limitMs))) +
+           QStringLiteral(" Nothing of the image was sent, but the logger is in its loader and its program may be "
+                          "erased already. %1")
+               .arg(repeatAdvice(from));
+}
+
+QString firmwareNoVerifyMessage(int limitMs, bool portClosed, UpdateFrom from)
+{
+    return (portClosed ? QStringLiteral("Port lost before the logger answered \"qs\" with \"M\".")
+                       : QStringLiteral("The logger did not answer \"qs\" with \"M\" within %1 s.").arg(seconds(limitMs))) +
+           QStringLiteral(" The image was sent, but the update is not confirmed: the logger may still be in its "
+                          "loader. %1")
+               .arg(repeatAdvice(from));
+}
+
+QString firmwareStalledMessage(int lineIndex, int lineCount, int limitMs, UpdateFrom from)
+{
+    return QStringLiteral("Update stopped: the logger did not answer line %1 of %2 within %3 s. %4")
+        .arg(lineIndex)
+        .arg(lineCount)
+        .arg(seconds(limitMs))
+        .arg(partlyWritten(lineIndex, lineCount, from));
+}
+
+QString firmwarePortLostMessage(const QString& cause, int lineIndex, int lineCount, UpdateFrom from)
+{
+    return QStringLiteral("Update stopped: port lost at line %1 of %2 (%3). %4")
+        .arg(lineIndex)
+        .arg(lineCount)
+        .arg(cause, partlyWritten(lineIndex, lineCount, from));
 }
 
 void FirmwareTransfer::callLoader()
@@ -92,6 +125,7 @@ void FirmwareTransfer::start(const ByteLines& image, const std::optional<QByteAr
         port.GetChar();
     image_ = image;
     skipKey_ = skipKey;
+    sent_ = 0;
     s.firmwareLineCount = image_.size();
     s.firmwareLineIndex = 0;
     sendLine(0);
@@ -108,6 +142,7 @@ void FirmwareTransfer::sendLine(int index)
         throw;
     }
     s.firmwareLineIndex = index + 1;
+    ++sent_;
     sinceLineSent_.start();
 }
 

@@ -58,6 +58,7 @@ public:
     bool sending() const;
     int lineIndex() const;  // lines sent so far
     int lineCount() const;
+    int linesSent() const { return sent_; }  // lines written to the loader (those left out not counted)
     QByteArrayView line(int index) const { return image_.view(index); }
     // Time since the last line went out.
     qint64 sinceLineSentMs() const { return sinceLineSent_.isValid() ? sinceLineSent_.elapsed() : 0; }
@@ -68,12 +69,20 @@ private:
     LoggerLink& link_;
     ByteLines image_;
     std::optional<QByteArray> skipKey_;  // a line equal to it is skipped with the next
+    int sent_ = 0;
     QElapsedTimer sinceLineSent_;
 };
 
-// What the update says when a wait or a line fails.
-QString firmwareNotReadyMessage(int limitMs, bool portClosed);
-QString firmwareNoVerifyMessage(int limitMs, bool portClosed);
-QString firmwareStalledMessage(int lineIndex, int lineCount, int limitMs);
+// What the update says when a wait or a line fails: what went wrong, the
+// state the logger is left in, and how the user repeats the update, which
+// differs between the window and the command line.
+enum class UpdateFrom { Window, CommandLine };
+QString firmwareNotReadyMessage(int limitMs, bool portClosed, UpdateFrom from = UpdateFrom::Window);
+QString firmwareNoVerifyMessage(int limitMs, bool portClosed, UpdateFrom from = UpdateFrom::Window);
+QString firmwareStalledMessage(int lineIndex, int lineCount, int limitMs, UpdateFrom from = UpdateFrom::Window);
+// The port was lost (or a write failed) while the image went out; cause
+// says how.
+QString firmwarePortLostMessage(const QString& cause, int lineIndex, int lineCount,
+                                UpdateFrom from = UpdateFrom::Window);
 
 }  // namespace zelt

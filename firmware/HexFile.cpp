@@ -2,6 +2,8 @@
 
 #include "data/Hex.h"
 #include "platform/Printable.h"
+#include "platform/FileErrors.h"
+#include "platform/LineFiles.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -30,6 +32,25 @@ constexpr unsigned kProgramEnd = 0x20000;
 // The configuration words.
 constexpr unsigned kConfigStart = 0x2AFF0;
 constexpr unsigned kConfigEnd = 0x2B000;
+
+QString tooLongLine(qsizetype length)
+{
+    return QStringLiteral("%1 characters long; a record is at most %2 (a line this long is no Intel HEX)")
+        .arg(length)
+        .arg(kMaxHexLineLength);
+}
+
+QString openProblem(FileProblem problem)
+{
+    switch (problem) {
+    case FileProblem::NotFound: return QStringLiteral("no such file");
+    case FileProblem::FolderNotFound: return QStringLiteral("no such folder");
+    case FileProblem::IsFolder: return QStringLiteral("it is a folder");
+    case FileProblem::AccessDenied: return QStringLiteral("permission denied");
+    case FileProblem::NotOrdinary: return QStringLiteral("it is not an ordinary file (a pipe or a device is not read)");
+    default: return QStringLiteral("it cannot be opened");
+    }
+}
 
 }  // namespace
 
@@ -60,8 +81,18 @@ std::optional<HexProblem> checkLoaderImage(const ByteLines& lines)
     int configAt = -1;         // index of the configuration-word record
     int endAt = -1;            // index of the end-of-file record
     const int last = lines.size() - 1;
+    // The byte addresses written so far, and by which record.
+    std::vector<bool> written(kConfigEnd, false);
+    struct Span {
+        unsigned from, to;
+        int index;
+    };
+    std::vector<Span> spans;
+    unsigned programBytes = 0;
     for (int i = 0; i < lines.size(); ++i) {
         const QByteArrayView line = lines.view(i);
+        if (line.size() > kMaxHexLineLength)
+            return problem(i, tooLongLine(line.size()));
         if (line.isEmpty()) {
             if (i == last)
                 break;
@@ -128,15 +159,29 @@ std::optional<HexProblem> checkLoaderImage(const ByteLines& lines)
             if (upper < 2) {
                 if (absolute + count > kProgramEnd)
                     return problem(i, QStringLiteral("address %1 is outside the program memory").arg(hex(absolute, 5)));
-                break;
+                programBytes += count;
+            } else {
+                if (!afterConfigAddress || absolute < kConfigStart || absolute + count > kConfigEnd)
+                    return problem(i, QStringLiteral("address %1 is outside the program memory the loader writes "
+                                                     "(0x00000-0x1FFFF, and the configuration words at 0x2AFF0-0x2AFFF "
+                                                     "directly after %2)")
+                                          .arg(hex(absolute, 5))
+                                          .arg(QLatin1String(kConfigAddressRecord)));
+                configAt = i;
             }
-            if (!afterConfigAddress || absolute < kConfigStart || absolute + count > kConfigEnd)
-                return problem(i, QStringLiteral("address %1 is outside the program memory the loader writes "
-                                                 "(0x00000-0x1FFFF, and the configuration words at 0x2AFF0-0x2AFFF "
-                                                 "directly after %2)")
-                                      .arg(hex(absolute, 5))
-                                      .arg(QLatin1String(kConfigAddressRecord)));
-            configAt = i;
+            for (unsigned a = absolute; a < absolute + count; ++a) {
+                if (!written[a])
+                    continue;
+                // Which record wrote it first (looked up only for the report).
+                const auto first = std::find_if(spans.begin(), spans.end(),
+                                                 [a](const Span& s) { return a >= s.from && a < s.to; });
+                return problem(i, QStringLiteral("address %1 is written twice: line %2 wrote it already "
+                                                 "(overlapping records)")
+                                      .arg(hex(a, 5))
+                                      .arg(first == spans.end() ? 0 : first->index + 1));
+            }
+            std::fill(written.begin() + absolute, written.begin() + absolute + count, true);
+            spans.push_back({absolute, absolute + count, i});
             break;
         }
         case 0x01:
@@ -149,6 +194,9 @@ std::optional<HexProblem> checkLoaderImage(const ByteLines& lines)
                 return problem(i, QStringLiteral("no configuration words (%1 and the record at 0x2AFF0) before the "
                                                  "end-of-file record")
                                       .arg(QLatin1String(kConfigAddressRecord)));
+            if (programBytes == 0)
+                return problem(i, QStringLiteral("no program data before the end-of-file record: the logger's "
+                                                 "program would be erased and nothing written in its place"));
             endAt = i;
             break;
         case 0x04: {
@@ -185,9 +233,12 @@ HexFileResult loadHexFile(const QString& path)
 {
     HexFileResult result;
     const QString name = QFileInfo(path).fileName();
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        result.error = QStringLiteral("The firmware file %1 cannot be read: %2").arg(name, file.errorString());
+    QFile file;
+    try {
+        // Only an ordinary file: a pipe would hold the tool until written to.
+        openOrdinaryFile(file, path);
+    } catch (const FileError& e) {
+        result.error = QStringLiteral("The firmware file %1 cannot be read: %2").arg(name, openProblem(e.problem()));
         return result;
     }
     if (file.size() > kMaxHexFileBytes) {
@@ -197,8 +248,58 @@ HexFileResult loadHexFile(const QString& path)
                            .arg(file.size());
         return result;
     }
-    const QByteArray text = file.read(kMaxHexFileBytes + 1);
-    ByteLines lines = splitHexText(text);
+    // Read in pieces and cut at LF as splitHexText cuts; a line longer than
+    // a record (with its CR) ends the reading there.
+    ByteLines lines;
+    QByteArray piece(64 * 1024, Qt::Uninitialized);
+    QByteArray line;
+    line.reserve(kMaxHexLineLength + 2);
+    qint64 total = 0;
+    const auto tooLong = [&](qsizetype length) {
+        result.error = QStringLiteral("The firmware file %1 is not loaded; nothing was sent.\n%2")
+                           .arg(name, HexProblem{lines.size() + 1, tooLongLine(length)}.describe());
+        return result;
+    };
+    for (;;) {
+        const qint64 n = file.read(piece.data(), piece.size());
+        if (n < 0) {
+            result.error = QStringLiteral("The firmware file %1 cannot be read: %2").arg(name, file.errorString());
+            return result;
+        }
+        if (n == 0)
+            break;
+        total += n;
+        if (total > kMaxHexFileBytes) {
+            result.error = QStringLiteral("The firmware file %1 is not loaded: it is too large for the logger's "
+                                          "firmware.")
+                               .arg(name);
+            return result;
+        }
+        QByteArrayView rest(piece.constData(), n);
+        while (!rest.isEmpty()) {
+            const qsizetype lf = rest.indexOf('\n');
+            const QByteArrayView part = lf < 0 ? rest : rest.first(lf);
+            if (line.size() + part.size() > kMaxHexLineLength + 1)  // one CR may follow a record
+                return tooLong(line.size() + part.size() - (lf >= 0 && part.endsWith('\r') ? 1 : 0));
+            line.append(part);
+            if (lf < 0)
+                break;
+            if (line.endsWith('\r'))
+                line.chop(1);
+            if (line.size() > kMaxHexLineLength)
+                return tooLong(line.size());
+            lines.append(QByteArrayView(line));
+            line.resize(0);
+            rest = rest.sliced(lf + 1);
+        }
+    }
+    if (line.endsWith('\r'))
+        line.chop(1);
+    if (line.size() > kMaxHexLineLength)
+        return tooLong(line.size());
+    lines.append(QByteArrayView(line));
+    if (!lines.view(lines.size() - 1).isEmpty())
+        lines.append(QByteArrayView());
     if (const std::optional<HexProblem> p = checkLoaderImage(lines)) {
         result.error = QStringLiteral("The firmware file %1 is not loaded; nothing was sent.\n%2")
                            .arg(name, p->describe());

@@ -21,8 +21,17 @@
 //     printable, without ':' that the loader could take for a record start);
 //     no comment before it;
 //   - no empty line but the last one (an empty line sends nothing, and the
-//     transfer would wait for an answer that never comes).
+//     transfer would wait for an answer that never comes);
+//   - program data: an image of the configuration words alone would leave
+//     the logger, its program erased, with nothing to run;
+//   - no byte address written twice (by overlapping records): the loader
+//     would keep one of the two, and the image would not be the file;
+//   - no line longer than a record can be (kMaxHexLineLength characters,
+//     comments included).
 // Line ends may be LF or CR LF; the lines kept are without them.
+//
+// A file is read in pieces, a line at a time: a file with a line of
+// megabytes is refused at that line, without holding it.
 #include "platform/ByteLines.h"
 
 #include <QString>
@@ -48,6 +57,10 @@ ByteLines splitHexText(QByteArrayView text);
 // The first line that breaks the loader's layout, or nothing when the image
 // may be sent. `lines` as splitHexText gives them.
 std::optional<HexProblem> checkLoaderImage(const ByteLines& lines);
+
+// The longest record: ':', byte count, address, type, 255 data bytes and
+// the checksum, in hexadecimal pairs.
+inline constexpr int kMaxHexLineLength = 1 + 2 * (1 + 2 + 1 + 255 + 1);
 
 // Larger files are not firmware for the logger (its program memory holds
 // 0x2B000 bytes of HEX addresses, about 0.5 MB of text).

@@ -98,8 +98,14 @@ void checkAccepted(const ByteLines& lines)
     const Record config = readRecord(lines.view(configAddressAt + 1));
     FUZZ_CHECK(config.type == 0 && config.address >= 0xAFF0 && config.address + config.count <= 0xB000);
 
-    // As the transfer sends it.
+    // As the transfer sends it: program data, each byte address once.
     unsigned upper = 0;
+    std::vector<bool> written(0x2B000, false);
+    for (int k = 0; k < config.count; ++k) {
+        FUZZ_CHECK(!written[0x20000 + config.address + static_cast<unsigned>(k)]);
+        written[0x20000 + config.address + static_cast<unsigned>(k)] = true;
+    }
+    unsigned programBytes = 0;
     for (int i = 0; i < endAt; ++i) {
         if (i == configAddressAt || i == configAddressAt + 1)
             continue;
@@ -110,8 +116,15 @@ void checkAccepted(const ByteLines& lines)
         } else if (r.type == 0 && r.count > 0) {
             FUZZ_CHECK(upper <= 1);
             FUZZ_CHECK(r.address + static_cast<unsigned>(r.count) <= 0x10000);
+            for (int k = 0; k < r.count; ++k) {
+                const unsigned a = (upper << 16) + r.address + static_cast<unsigned>(k);
+                FUZZ_CHECK(!written[a]);
+                written[a] = true;
+            }
+            programBytes += static_cast<unsigned>(r.count);
         }
     }
+    FUZZ_CHECK(programBytes > 0);
 }
 
 }  // namespace

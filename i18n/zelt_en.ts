@@ -418,6 +418,84 @@
     <message>
         <source>開始設定を開きます</source>
         <translation>Opens the start settings</translation>
+        <source>更新が完了しました（%1 行のうち %2 行を送信）</source>
+        <translation>Update completed (%2 of %1 lines sent)</translation>
+    </message>
+    <message>
+        <source>%v / %m 行（%p%）</source>
+        <translation>%v / %m lines (%p%)</translation>
+    </message>
+    <message>
+        <source>ファイルを読み込んでいます</source>
+        <translation>Reading the file</translation>
+    </message>
+    <message>
+        <source>キャンセル</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>ファイルを開けません</source>
+        <translation>Cannot open the file</translation>
+    </message>
+    <message>
+        <source>ファイルを読み込めません</source>
+        <translation>Cannot read the file</translation>
+    </message>
+    <message>
+        <source>ファイルに書き込めません</source>
+        <translation>Cannot write the file</translation>
+    </message>
+    <message>
+        <source>%1: %2（%3）</source>
+        <translation>%1: %2 (%3)</translation>
+    </message>
+    <message>
+        <source>ファイルがありません</source>
+        <translation>no such file</translation>
+    </message>
+    <message>
+        <source>フォルダーがありません</source>
+        <translation>no such folder</translation>
+    </message>
+    <message>
+        <source>ファイルではなくフォルダーです</source>
+        <translation>it is a folder, not a file</translation>
+    </message>
+    <message>
+        <source>アクセスが拒否されました</source>
+        <translation>access denied</translation>
+    </message>
+    <message>
+        <source>ディスクの空き容量が足りません</source>
+        <translation>disk full</translation>
+    </message>
+    <message>
+        <source>通常のファイルではありません</source>
+        <translation>not an ordinary file</translation>
+    </message>
+    <message>
+        <source>パイプを読むプログラムがありません</source>
+        <translation>no program reads from the pipe</translation>
+    </message>
+    <message>
+        <source>パイプを読むプログラムが終了しました</source>
+        <translation>the program reading the pipe has closed it</translation>
+    </message>
+    <message>
+        <source>書き込んだデータが受け取られません</source>
+        <translation>the pipe or device takes no more data</translation>
+    </message>
+    <message>
+        <source>中断されました</source>
+        <translation>interrupted</translation>
+    </message>
+    <message>
+        <source>入出力エラー</source>
+        <translation>I/O error</translation>
+    </message>
+    <message>
+        <source>%1 行あり、読み込むには %2 MB のメモリが要ります（この大きさのファイルでは %3 MB まで）</source>
+        <translation>%1 lines: reading them would take %2 MB of memory (at most %3 MB for a file of this size)</translation>
     </message>
 </context>
 </TS>

@@ -23,27 +23,74 @@ QByteArrayView ByteLines::view(int i) const
 ByteLines::Ref ByteLines::store(QByteArrayView line)
 {
     const qsizetype n = line.size();
-    if (n > kBlockSize / 4) {
-        // A long line gets a block of its own; the next short line starts a
-        // new block, since this one is full.
+    if (n > kLongLine) {
+        // A long line gets a block of its own; short lines go on filling
+        // the shared block they were filling.
         blocks_.push_back(line.toByteArray());
         return Ref{static_cast<std::uint32_t>(blocks_.size() - 1), 0, kOwnBlock};
     }
-    // A block filled up to 64 KiB, or one that holds a long line, takes no more.
-    if (blocks_.empty() || blocks_.back().size() + n > kBlockSize || blocks_.back().capacity() < kBlockSize) {
+    // A shared block filled up to 64 KiB takes no more.
+    if (sharedBlock_ < 0 || blocks_[static_cast<size_t>(sharedBlock_)].size() + n > kBlockSize) {
         blocks_.emplace_back();
         blocks_.back().reserve(kBlockSize);
+        sharedBlock_ = static_cast<qsizetype>(blocks_.size() - 1);
     }
-    QByteArray& block = blocks_.back();
+    QByteArray& block = blocks_[static_cast<size_t>(sharedBlock_)];
     const auto offset = static_cast<std::uint16_t>(block.size());
     block.append(line);
-    return Ref{static_cast<std::uint32_t>(blocks_.size() - 1), offset, static_cast<std::uint16_t>(n)};
+    return Ref{static_cast<std::uint32_t>(sharedBlock_), offset, static_cast<std::uint16_t>(n)};
 }
 
 void ByteLines::append(QByteArrayView line)
 {
     const Ref r = store(line);
     refs_.push_back(r);
+}
+
+void ByteLines::appendOwned(QByteArray&& line)
+{
+    if (line.size() <= kLongLine) {
+        append(QByteArrayView(line));
+        return;
+    }
+    blocks_.push_back(std::move(line));
+    refs_.push_back(Ref{static_cast<std::uint32_t>(blocks_.size() - 1), 0, kOwnBlock});
+}
+
+void ByteLines::reserve(qint64 lines)
+{
+    if (lines > static_cast<qint64>(refs_.size()))
+        refs_.reserve(static_cast<std::size_t>(lines));
+}
+
+qint64 ByteLines::allocatedBytes() const
+{
+    qint64 bytes = static_cast<qint64>(refs_.capacity() * sizeof(Ref) + blocks_.capacity() * sizeof(QByteArray));
+    for (const QByteArray& b : blocks_)
+        bytes += b.capacity();
+    return bytes;
+}
+
+void ByteLines::Footprint::add(qsizetype length)
+{
+    // As store() places a line.
+    ++lines_;
+    if (length > kLongLine) {
+        ++blocks_;
+        blockBytes_ += length;
+        return;
+    }
+    if (used_ < 0 || used_ + length > kBlockSize) {
+        ++blocks_;
+        blockBytes_ += kBlockSize;
+        used_ = 0;
+    }
+    used_ += length;
+}
+
+qint64 ByteLines::Footprint::bytes() const
+{
+    return blockBytes_ + lines_ * static_cast<qint64>(sizeof(Ref)) + blocks_ * static_cast<qint64>(sizeof(QByteArray));
 }
 
 void ByteLines::set(int i, QByteArrayView line)
@@ -69,6 +116,7 @@ void ByteLines::clear()
 {
     std::vector<QByteArray>().swap(blocks_);
     std::vector<Ref>().swap(refs_);
+    sharedBlock_ = -1;
 }
 
 std::vector<QByteArray> ByteLines::toVector() const
@@ -99,6 +147,18 @@ bool operator==(const ByteLines& a, const ByteLines& b)
     return true;
 }
 
+void LineSplitter::expectLongLines(std::vector<std::pair<qint64, qint64>> longLines)
+{
+    longLines_ = std::move(longLines);
+    nextLong_ = 0;
+}
+
+void LineSplitter::endPartial()
+{
+    out_.appendOwned(std::move(partial_));
+    partial_ = QByteArray();
+}
+
 void LineSplitter::feed(QByteArrayView chunk)
 {
     const char* p = chunk.data();
@@ -116,8 +176,7 @@ void LineSplitter::feed(QByteArrayView chunk)
             out_.append(QByteArrayView(p + start, i - start));
         } else {
             partial_.append(p + start, i - start);
-            out_.append(partial_);
-            partial_.clear();
+            endPartial();
         }
         if (p[i] == '\r') {
             if (i + 1 < n) {
@@ -129,15 +188,68 @@ void LineSplitter::feed(QByteArrayView chunk)
         }
         start = i + 1;
     }
-    if (start < n)
+    if (start < n) {
+        if (partial_.isEmpty()) {
+            // A line that goes on in the next chunk: a long one is gathered
+            // in a buffer of its final size.
+            while (nextLong_ < longLines_.size() && longLines_[nextLong_].first < out_.size())
+                ++nextLong_;
+            if (nextLong_ < longLines_.size() && longLines_[nextLong_].first == out_.size())
+                partial_.reserve(static_cast<qsizetype>(longLines_[nextLong_].second));
+        }
         partial_.append(p + start, n - start);
+    }
 }
 
 void LineSplitter::finish()
 {
     if (!partial_.isEmpty())
-        out_.append(partial_);
-    partial_.clear();
+        endPartial();
+    partial_ = QByteArray();
+    afterCr_ = false;
+}
+
+void LineCounter::endLine()
+{
+    if (length_ > ByteLines::kLongLine)
+        longLines_.emplace_back(footprint_.lines(), length_);
+    footprint_.add(static_cast<qsizetype>(length_));
+    length_ = 0;
+}
+
+void LineCounter::feed(QByteArrayView chunk)
+{
+    // The same cuts as LineSplitter::feed.
+    const char* p = chunk.data();
+    const qsizetype n = chunk.size();
+    qsizetype i = 0;
+    if (afterCr_ && n > 0 && p[0] == '\n')
+        i = 1;
+    afterCr_ = false;
+    qsizetype start = i;
+    for (; i < n; ++i) {
+        if (p[i] != '\r' && p[i] != '\n')
+            continue;
+        length_ += i - start;
+        endLine();
+        if (p[i] == '\r') {
+            if (i + 1 < n) {
+                if (p[i + 1] == '\n')
+                    ++i;
+            } else {
+                afterCr_ = true;
+            }
+        }
+        start = i + 1;
+    }
+    if (start < n)
+        length_ += n - start;
+}
+
+void LineCounter::finish()
+{
+    if (length_ > 0)
+        endLine();
     afterCr_ = false;
 }
 

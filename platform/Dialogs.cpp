@@ -6,6 +6,10 @@
 #include <QMessageBox>
 
 #include "platform/Language.h"
+#include "platform/Preferences.h"
+
+#include <QDir>
+#include <QFileInfo>
 #include <QPushButton>
 
 namespace zelt {
@@ -66,8 +70,13 @@ static bool runFileDialog(QWidget* parent, FileRequest& request, QFileDialog::Ac
     dialog.setNameFilter(toQtFilter(request.filter));
     dialog.setDefaultSuffix(request.defaultSuffix);
     dialog.setOption(QFileDialog::DontConfirmOverwrite, !request.confirmOverwrite);
-    if (!request.fileName.isEmpty())
+    if (!request.folder.isEmpty()) {
+        dialog.setDirectory(request.folder);
+        if (!request.fileName.isEmpty())
+            dialog.selectFile(QFileInfo(request.fileName).fileName());
+    } else if (!request.fileName.isEmpty()) {
         dialog.selectFile(request.fileName);
+    }
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return false;
     request.fileName = dialog.selectedFiles().first();
@@ -82,6 +91,31 @@ bool QtDialogs::openFile(FileRequest& request)
 bool QtDialogs::saveFile(FileRequest& request)
 {
     return runFileDialog(parent_, request, QFileDialog::AcceptSave);
+}
+
+bool FolderMemoryDialogs::fileDialog(FileRequest& request, bool save)
+{
+    const QString key = QString::fromLatin1(kLastFolderPreference);
+    if (preferences_) {
+        // A folder that has gone since is not offered.
+        const QString last = preferences_->value(key);
+        if (!last.isEmpty() && QFileInfo(last).isDir())
+            request.folder = last;
+    }
+    const bool chosen = save ? dialogs_.saveFile(request) : dialogs_.openFile(request);
+    if (chosen && preferences_ && !request.fileName.isEmpty())
+        preferences_->setValue(key, QFileInfo(request.fileName).absolutePath());
+    return chosen;
+}
+
+bool FolderMemoryDialogs::openFile(FileRequest& request)
+{
+    return fileDialog(request, false);
+}
+
+bool FolderMemoryDialogs::saveFile(FileRequest& request)
+{
+    return fileDialog(request, true);
 }
 
 bool ScriptedDialogs::question(const QString& text)

@@ -11,10 +11,15 @@ class QWidget;
 
 namespace zelt {
 
+class Preferences;
+
 struct FileRequest {
     QString filter;         // "description|pattern|description|pattern"
     QString defaultSuffix;  // added by the dialog when the name has none; empty = none
     QString fileName;       // in: proposed name; out: the chosen path
+    // The folder the dialog starts in (the proposed name is then taken in
+    // it); empty: the folder of the proposed name, else the current one.
+    QString folder;
     bool confirmOverwrite = false;
     bool mustExist = false;
 };
@@ -67,6 +72,32 @@ public:
 
 private:
     bool answerFile(FileRequest& request);
+};
+
+// The key under which the folder last chosen in a file dialog is remembered.
+inline constexpr char kLastFolderPreference[] = "files/lastFolder";
+
+// The tool's dialogs with a memory for folders: every file dialog (保存,
+// FILE, SAV, HEX..., the graph's exports) starts in the folder where the
+// user last chose a file, in this run or an earlier one. The other dialogs
+// are passed on as they are.
+class FolderMemoryDialogs : public Dialogs {
+public:
+    FolderMemoryDialogs(Dialogs& dialogs, Preferences* preferences) : dialogs_(dialogs), preferences_(preferences) {}
+    void message(const QString& text) override { dialogs_.message(text); }
+    bool question(const QString& text) override { return dialogs_.question(text); }
+    bool inputQuery(const QString& caption, const QString& prompt, QString& value) override
+    {
+        return dialogs_.inputQuery(caption, prompt, value);
+    }
+    bool openFile(FileRequest& request) override;
+    bool saveFile(FileRequest& request) override;
+
+private:
+    bool fileDialog(FileRequest& request, bool save);
+
+    Dialogs& dialogs_;
+    Preferences* preferences_;
 };
 
 // Converts "desc|pattern|desc|pattern" to the toolkit's filter list.

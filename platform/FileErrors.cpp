@@ -1,9 +1,23 @@
 #include "platform/FileErrors.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QLocale>
+#include <cerrno>
 
 namespace zelt {
+
+namespace {
+
+// The interface's language: the text itself in Japanese, its English when
+// the windows' translation is loaded.
+QString localized(const char* japanese)
+{
+    return QCoreApplication::translate("zelt", japanese);
+}
+
+}  // namespace
 
 FileError::FileError(FileAction action, FileProblem problem, const QString& path)
     : std::runtime_error(fileErrorText(action, path, problem).toStdString()),
@@ -11,6 +25,41 @@ FileError::FileError(FileAction action, FileProblem problem, const QString& path
       problem_(problem),
       path_(path)
 {
+}
+
+FileError::FileError(FileAction action, const QString& reason, const QString& path)
+    : std::runtime_error(fileErrorText(action, path, reason).toStdString()),
+      action_(action),
+      problem_(FileProblem::Failed),
+      path_(path)
+{
+}
+
+FileProblem fileProblemFromErrno(int error)
+{
+    switch (error) {
+    case ENOSPC:
+#ifdef EDQUOT
+    case EDQUOT:
+#endif
+        return FileProblem::DiskFull;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+        return FileProblem::AccessDenied;
+    case ENOENT:
+        return FileProblem::NotFound;
+    case EISDIR:
+        return FileProblem::IsFolder;
+    case EPIPE:
+        return FileProblem::ReaderGone;
+#ifdef ENXIO
+    case ENXIO:
+        return FileProblem::NoReader;
+#endif
+    default:
+        return FileProblem::Failed;
+    }
 }
 
 FileProblem findFileProblem(const QString& path, FileAction action, QFileDevice::FileError error)
@@ -35,42 +84,66 @@ FileProblem findFileProblem(const QString& path, FileAction action, QFileDevice:
     return FileProblem::Failed;
 }
 
-QString fileErrorText(FileAction action, const QString& path, FileProblem problem)
+QString fileProblemText(FileProblem problem)
+{
+    switch (problem) {
+    case FileProblem::NotFound:
+        return localized("ファイルがありません");
+    case FileProblem::FolderNotFound:
+        return localized("フォルダーがありません");
+    case FileProblem::IsFolder:
+        return localized("ファイルではなくフォルダーです");
+    case FileProblem::AccessDenied:
+        return localized("アクセスが拒否されました");
+    case FileProblem::DiskFull:
+        return localized("ディスクの空き容量が足りません");
+    case FileProblem::NotOrdinary:
+        return localized("通常のファイルではありません");
+    case FileProblem::NoReader:
+        return localized("パイプを読むプログラムがありません");
+    case FileProblem::ReaderGone:
+        return localized("パイプを読むプログラムが終了しました");
+    case FileProblem::Stalled:
+        return localized("書き込んだデータが受け取られません");
+    case FileProblem::Interrupted:
+        return localized("中断されました");
+    case FileProblem::Failed:
+        break;
+    }
+    return localized("入出力エラー");
+}
+
+QString fileTooLargeReason(qint64 lines, qint64 neededBytes, qint64 allowedBytes)
+{
+    const QLocale numbers(QLocale::English);
+    // What is needed rounded up, what is allowed rounded down: the first is
+    // always the larger.
+    const QString needed = QString::number((neededBytes + (1 << 20) - 1) >> 20);
+    const QString allowed = QString::number(allowedBytes >> 20);
+    return localized("%1 行あり、読み込むには %2 MB のメモリが要ります（この大きさのファイルでは %3 MB まで）")
+        .arg(numbers.toString(lines), needed, allowed);
+}
+
+QString fileErrorText(FileAction action, const QString& path, const QString& reason)
 {
     QString what;
     switch (action) {
     case FileAction::Open:
-        what = QStringLiteral("ファイルを開けません");
+        what = localized("ファイルを開けません");
         break;
     case FileAction::Read:
-        what = QStringLiteral("ファイルを読み込めません");
+        what = localized("ファイルを読み込めません");
         break;
     case FileAction::Write:
-        what = QStringLiteral("ファイルに書き込めません");
+        what = localized("ファイルに書き込めません");
         break;
     }
-    QString why;
-    switch (problem) {
-    case FileProblem::NotFound:
-        why = QStringLiteral("ファイルがありません");
-        break;
-    case FileProblem::FolderNotFound:
-        why = QStringLiteral("フォルダーがありません");
-        break;
-    case FileProblem::IsFolder:
-        why = QStringLiteral("ファイルではなくフォルダーです");
-        break;
-    case FileProblem::AccessDenied:
-        why = QStringLiteral("アクセスが拒否されました");
-        break;
-    case FileProblem::DiskFull:
-        why = QStringLiteral("ディスクの空き容量が足りません");
-        break;
-    case FileProblem::Failed:
-        why = QStringLiteral("入出力エラー");
-        break;
-    }
-    return QStringLiteral("%1: %2（%3）").arg(what, QDir::toNativeSeparators(path), why);
+    return localized("%1: %2（%3）").arg(what, QDir::toNativeSeparators(path), reason);
+}
+
+QString fileErrorText(FileAction action, const QString& path, FileProblem problem)
+{
+    return fileErrorText(action, path, fileProblemText(problem));
 }
 
 FileError fileError(FileAction action, const QString& path, QFileDevice::FileError error)

@@ -2,12 +2,16 @@
 
 #include "platform/Cp932.h"
 
-#include <QFile>
-#include <QFileInfo>
+#include "platform/Language.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
 #include <QFontDatabase>
 #include <QLocale>
-#include <QSaveFile>
+#include <QProgressDialog>
 #include <QScrollBar>
+#include <limits>
 
 namespace zelt {
 
@@ -113,30 +117,39 @@ void LogMemo::saveToFile(const QString& path) const
     writeLinesFile(store(), path);
 }
 
-void LogMemo::loadFromFile(const QString& path)
+bool LogMemo::loadFromFile(const QString& path)
 {
-    QFile file(path);
-    if (QFileInfo(path).isDir() || !file.open(QIODevice::ReadOnly))
-        throw fileError(FileAction::Open, path, file.error());
-    const auto fail = [&] { return fileError(FileAction::Read, path, file.error()); };
-    QByteArray chunk(64 * 1024, Qt::Uninitialized);
-    qint64 n = file.read(chunk.data(), chunk.size());
-    if (n < 0)
-        throw fail();
-    // The file opens and reads: the present lines make room for its lines
-    // before the rest is read, so a large data set is never held twice.
-    // The file is split while it is read, so its text is not held twice either.
-    model_->clear();
-    ByteLines lines;
-    LineSplitter splitter(lines);
-    while (n > 0) {
-        splitter.feed(QByteArrayView(chunk.constData(), n));
-        n = file.read(chunk.data(), chunk.size());
-    }
-    splitter.finish();
-    setLines(std::move(lines));
-    if (n < 0)  // a device error in mid-file: what was read is shown, and the error
-        throw fail();
+    // The dialog comes at once for a file that takes a while to read, else
+    // only when the reading turns out slow (a network folder).
+    constexpr qint64 kShowAtOnceBytes = 4 * 1024 * 1024;
+    constexpr int kShowAfterMs = 300;
+    QProgressDialog dialog(window());
+    dialog.setObjectName(QStringLiteral("fileProgress"));
+    dialog.setWindowTitle(QStringLiteral("FILE"));
+    dialog.setWindowModality(Qt::WindowModal);
+    dialog.setLabelText(translated(QStringLiteral("ファイルを読み込んでいます")) + QLatin1Char('\n') +
+                        QDir::toNativeSeparators(path));
+    dialog.setCancelButtonText(translated(QStringLiteral("キャンセル")));
+    dialog.setAutoClose(false);
+    dialog.setAutoReset(false);
+    dialog.setMinimumDuration(std::numeric_limits<int>::max());  // shown here, not by its own guess
+    dialog.setRange(0, 1000);
+    QElapsedTimer since;
+    since.start();
+    const auto progress = [&](qint64 done, qint64 total) {
+        if (total > 0)
+            dialog.setValue(static_cast<int>(done * 1000 / total));
+        if (!dialog.isVisible() && (total / 2 >= kShowAtOnceBytes || since.elapsed() >= kShowAfterMs))
+            dialog.show();
+        if (dialog.isVisible())
+            QCoreApplication::processEvents();  // paints, and a click on the cancel button
+        return !dialog.wasCanceled();
+    };
+    std::optional<ByteLines> lines = readLinesFile(path, progress);
+    if (!lines)
+        return false;
+    setLines(std::move(*lines));
+    return true;
 }
 
 std::vector<QByteArray> splitLines(const QByteArray& content)

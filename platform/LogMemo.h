@@ -78,11 +78,13 @@ public:
     // the old file is then left as it was.
     void saveToFile(const QString& path) const;
     // Replaces the lines with the file's lines (a line ends at CR, LF or
-    // CR LF). Throws FileError and keeps the present lines when the file
-    // cannot be opened or read; the present lines are let go once the file
-    // has been read from, so only a device failing in mid-file leaves the
-    // part read so far (and the error).
-    void loadFromFile(const QString& path);
+    // CR LF), as readLinesFile reads them: a file whose lines would take
+    // more than twice its size in memory is refused. A large file shows its
+    // progress in a dialog with a cancel button; false when the user
+    // cancelled. The present lines stay until the whole file is read, so a
+    // cancel, or a file that cannot be opened or read (FileError), changes
+    // nothing.
+    bool loadFromFile(const QString& path);
 
     ByteLineModel* byteModel() const { return model_; }
 

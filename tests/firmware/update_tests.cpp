@@ -299,7 +299,7 @@ TEST(FirmwareImageChoice, OpenedFileIsWhatIsShownAndSent)
     EXPECT_EQ(run.sent, kSmallImageSent);
     EXPECT_EQ(run.closing, "qsm");
     EXPECT_EQ(t.f->caption(), QStringLiteral("Skip CNFG"));
-    EXPECT_EQ(t.dialogs.messages, QStringList{kWarning});
+    EXPECT_EQ(t.dialogs.messages, (QStringList{kWarning, QStringLiteral("更新が完了しました（9 行のうち 6 行を送信）")}));
 
     // Another file opened after "Start": "Update" waits for "Start" again.
     std::vector<QByteArray> other = kSmallImage;
@@ -385,7 +385,10 @@ TEST(FirmwareTransfer, WholeImageLineByLine)
         const int errs = static_cast<int>(t.dialogs.messages.count(QStringLiteral("err")));
         EXPECT_EQ(errs, c.answer == "!" ? run.arrivals : 0);
         EXPECT_EQ(t.dialogs.messages.front(), kWarning);
-        EXPECT_EQ(t.dialogs.messages.size(), 1 + errs);
+        ASSERT_EQ(t.dialogs.messages.size(), 2 + errs);
+        // The last word is the update's end, with the lines sent.
+        EXPECT_EQ(t.dialogs.messages.back(),
+                  firmwareDoneMessage(7525, static_cast<int>(c.expectedLines.size())));
 
         // The finish: "qs", the 'M', "m"; timer back, memo empty.
         EXPECT_EQ(run.closing, "qsm");
@@ -557,7 +560,8 @@ TEST(FirmwareEndToEnd, UpdateAgainstTheSimulatedLogger)
     std::printf("update of %d lines took %lld ms\n", o.loaderLines, static_cast<long long>(clock.elapsed()));
 
     EXPECT_EQ(o.loaderLines, 7522);
-    EXPECT_EQ(tool.dialogs.messages, QStringList{kWarning});
+    EXPECT_EQ(tool.dialogs.messages,
+              (QStringList{kWarning, QStringLiteral("更新が完了しました（7525 行のうち 7522 行を送信）")}));
     EXPECT_EQ(f.caption(), QStringLiteral("Skip CNFG"));
     // The loader got the image in order, without the configuration part.
     const std::vector<QByteArray> lines = imageLinesReceived(o);
@@ -606,7 +610,7 @@ TEST(FirmwareEndToEnd, OpenedFileAgainstTheSimulatedLogger)
     const std::vector<QByteArray> lines = imageLinesReceived(o);
     EXPECT_EQ(lines, kSmallImageSent);
     EXPECT_EQ(o.loaderLines, static_cast<int>(kSmallImageSent.size()));
-    EXPECT_EQ(tool.dialogs.messages, QStringList{kWarning});
+    EXPECT_EQ(tool.dialogs.messages, (QStringList{kWarning, QStringLiteral("更新が完了しました（9 行のうち 6 行を送信）")}));
     EXPECT_EQ(o.unknownBytes, "");
 }
 
