@@ -418,6 +418,8 @@
     <message>
         <source>開始設定を開きます</source>
         <translation>Opens the start settings</translation>
+    </message>
+    <message>
         <source>更新が完了しました（%1 行のうち %2 行を送信）</source>
         <translation>Update completed (%2 of %1 lines sent)</translation>
     </message>

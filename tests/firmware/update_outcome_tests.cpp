@@ -38,6 +38,8 @@ struct UpdateTool : LinkedTool {
     UpdateTool()
     {
         f->platform.portNotice = [](int com) { return QStringLiteral("Simulated logger on COM%1").arg(com); };
+        // The logger on the line proves it is the simulator.
+        firmwareOf(*f).askSimulator = [] { return true; };
         send("JKTW128 SN=20240624\n");
         f->show();
         EXPECT_TRUE(QTest::qWaitForWindowExposed(f));
