@@ -88,7 +88,7 @@ std::string programUsage()
            "stdin commands: unplug, replug, silence off|nomark|on, noise on|off,\n"
            "  enq off|on|midline, slow MS [BYTES], slow-start MS [CS], error MODE, form long|short,\n"
            "  model supported|unsupported, loader-error on|off, latency MS, recording NAME [SEED],\n"
-           "  reading X Y Z TEMP | reading auto, stream-speed F, status, quit\n";
+           "  reading X Y Z TEMP | reading auto, stream-speed F, status, commands [N], quit\n";
 }
 
 bool parseProgramArguments(const std::vector<std::string>& args, ProgramOptions* out, std::string* error)
@@ -312,6 +312,29 @@ std::string runControlCommand(Simulator& sim, const std::string& line, bool* qui
             return "error: stream-speed FACTOR";
         sim.setStreamSpeed(f);
         return "ok";
+    }
+    if (cmd == "commands") {
+        // The last N commands received (10 unless given), oldest first, on
+        // one line each; bytes outside printable ASCII as \xHH.
+        int n = 10;
+        if (!arg.empty() && !toInt(arg, 1, 100000, &n))
+            return "error: commands [N]";
+        const Observations o = sim.observations();
+        const size_t from = o.commands.size() > static_cast<size_t>(n) ? o.commands.size() - static_cast<size_t>(n) : 0;
+        std::ostringstream s;
+        s << "ok " << (o.commands.size() - from);
+        for (size_t i = from; i < o.commands.size(); ++i) {
+            s << "\n  ";
+            for (const unsigned char c : o.commands[i]) {
+                if (c >= 0x20 && c < 0x7f && c != '\\') {
+                    s << static_cast<char>(c);
+                } else {
+                    static const char hex[] = "0123456789ABCDEF";
+                    s << "\\x" << hex[c >> 4] << hex[c & 15];
+                }
+            }
+        }
+        return s.str();
     }
     if (cmd == "status") {
         const Observations o = sim.observations();

@@ -181,6 +181,15 @@ TEST(SimProgram, RegistersAnswersAndFollowsControlCommands)
         EXPECT_EQ(port.exchange("m"), "JKTW064 SN=20240624\r\n#");
     }
     EXPECT_EQ(prog.command("status").rfind("ok device=" + second + " commands=2 ", 0), 0u);  // the "m" before and after the replug
+    // What the logger received, one command a line, control bytes escaped.
+    {
+        PtyPort port(second);
+        EXPECT_NE(port.exchange("d20").find('#'), std::string::npos);
+    }
+    EXPECT_EQ(prog.command("commands 2"), "ok 2");
+    EXPECT_EQ(prog.readLine(), "  m");
+    EXPECT_EQ(prog.readLine(), "  d20");
+    EXPECT_EQ(prog.command("commands x").rfind("error:", 0), 0u);
     EXPECT_EQ(prog.command("dance").rfind("error:", 0), 0u);
 
     EXPECT_EQ(prog.stopWith(SIGTERM), 0);
