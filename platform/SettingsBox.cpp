@@ -27,6 +27,14 @@ void SettingsBox::showText(const QString& text)
 void SettingsBox::keyPressEvent(QKeyEvent* event)
 {
     const int key = event->key();
+    if (typing_ && key == Qt::Key_Escape) {
+        // The typed text is given up: the box shows the last value again
+        // and nothing is sent.
+        typing_ = false;
+        setEditText(reported_);
+        event->accept();
+        return;
+    }
     if (typing_ && (key == Qt::Key_Return || key == Qt::Key_Enter)) {
         // The typed text is finished. The box's own handling of Return (an
         // activation when the text names an item) then finds it reported.

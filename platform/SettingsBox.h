@@ -7,7 +7,8 @@
 // "20" when the "2" is in the box, and a command sent for the "2" would set
 // the logger to the wrong value (and the logger's report that answers it
 // would then overwrite what the user goes on typing). A typed text is
-// reported when the user has finished it: Return, or leaving the box.
+// reported when the user has finished it: Return, or leaving the box; Escape
+// gives it up and shows the last value again.
 //
 // A change is reported only when the text differs from the one last
 // reported or shown by the program: a typed item confirmed with Return, or

@@ -83,6 +83,20 @@ TEST(ThresholdBox, AReportWhileTheUserTypesKeepsTheTypedText)
     EXPECT_EQ(t.written(), QByteArray());
 }
 
+// Escape gives a typed text up: the last value comes back and nothing is
+// sent, not even when the user then leaves the box.
+TEST(ThresholdBox, EscapeGivesTheTypedTextUp)
+{
+    SettingsTool t;
+    t.f->ComboBox1->showText(QStringLiteral("15"));
+    typeText(t.f->ComboBox1, QStringLiteral("7 "));
+    QTest::keyClick(t.f->ComboBox1, Qt::Key_Escape);
+    EXPECT_EQ(t.f->ComboBox1->currentText(), QStringLiteral("15"));
+    EXPECT_FALSE(t.f->ComboBox1->typing());
+    QTest::keyClick(t.f->ComboBox1, Qt::Key_Return);
+    EXPECT_EQ(t.written(), QByteArray());
+}
+
 TEST(ThresholdBox, ChoosingFromTheListSendsTheItem)
 {
     SettingsTool t;
