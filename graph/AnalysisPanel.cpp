@@ -18,6 +18,26 @@ namespace zelt {
 double inUnit(double g, ValueUnit unit) { return unit == ValueUnit::G ? g : g * kStandardGravity; }
 QString unitText(ValueUnit unit) { return unit == ValueUnit::G ? QStringLiteral("G") : QString::fromUtf8("m/s²"); }
 
+QString frequencyText(double hz, int hzDecimals)
+{
+    if (!std::isfinite(hz))
+        return QStringLiteral("- Hz");
+    if (hz == 0)
+        return QStringLiteral("0 Hz");
+    if (std::abs(hz) >= 1)
+        return QStringLiteral("%1 Hz").arg(QString::number(hz, 'f', hzDecimals));
+    double value = hz * 1000;
+    QString unit = QStringLiteral("mHz");
+    if (std::abs(value) < 1) {
+        value *= 1000;
+        unit = QString::fromUtf8("µHz");
+    }
+    // Three significant digits.
+    const double magnitude = std::abs(value);
+    const int decimals = magnitude >= 99.95 ? 0 : magnitude >= 9.995 ? 1 : 2;
+    return QStringLiteral("%1 %2").arg(QString::number(value, 'f', decimals), unit);
+}
+
 namespace {
 
 const QColor kAxisColours[3] = {QColor(0xFF, 0x00, 0xFF), QColor(0x00, 0x00, 0xFF), QColor(0x00, 0x80, 0x00)};
@@ -29,7 +49,9 @@ QString number(double v, int decimals = 3) { return QString::number(v, 'f', deci
 SpectrumView::SpectrumView(QWidget* parent) : QWidget(parent)
 {
     setObjectName(QStringLiteral("Spectrum"));
-    setMinimumSize(420, 200);
+    // Narrow enough for the panel to stand beside the graph window on a
+    // screen of 1280 pixels.
+    setMinimumSize(260, 160);
     setAutoFillBackground(true);
 }
 
@@ -72,8 +94,7 @@ void SpectrumView::paintEvent(QPaintEvent*)
     p.drawText(QRect(0, area.top() - 4, 46, 16), Qt::AlignRight, number(top, 3));
     p.drawText(QRect(0, area.bottom() - 12, 46, 16), Qt::AlignRight, QStringLiteral("0"));
     p.drawText(QRect(area.left(), area.bottom() + 4, 60, 16), Qt::AlignLeft, QStringLiteral("0 Hz"));
-    p.drawText(QRect(area.right() - 100, area.bottom() + 4, 100, 16), Qt::AlignRight,
-               QStringLiteral("%1 Hz").arg(number(nyquist, 1)));
+    p.drawText(QRect(area.right() - 100, area.bottom() + 4, 100, 16), Qt::AlignRight, frequencyText(nyquist, 1));
     p.drawText(QRect(area.left(), area.bottom() + 4, area.width(), 16), Qt::AlignHCenter,
                QString::fromUtf8("振幅 (%1, ハン窓)").arg(unitText(unit_)));
     p.setClipRect(area.adjusted(1, 1, 0, 0));
@@ -102,6 +123,7 @@ AnalysisPanel::AnalysisPanel(QWidget* owner) : QWidget(owner, Qt::Tool)
     Summary = new QLabel(this);
     Summary->setObjectName(QStringLiteral("Summary"));
     Summary->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    Summary->setWordWrap(true);
     layout->addWidget(Summary);
     Table = new QTableWidget(8, 3, this);
     Table->setObjectName(QStringLiteral("Table"));
@@ -156,7 +178,7 @@ void AnalysisPanel::showAnalysis(const IntervalAnalysis& r, const GraphSampleTab
             number(inUnit(s.peakToPeak, unit)) + QLatin1Char(' ') + u,
             number(s.crestFactor, 2),
             r.intervalSeconds && r.spectrum[a].dominantAmplitude > 0
-                ? QStringLiteral("%1 Hz").arg(number(r.spectrum[a].dominantHz, 2))
+                ? frequencyText(r.spectrum[a].dominantHz)
                 : QStringLiteral("-"),
         };
         for (int row = 0; row < 8; ++row) {

@@ -893,8 +893,10 @@ TEST(GraphOnDisplay, StatisticsWindowStaysOnTheScreen)
 
 #include "graph/AnalysisPanel.h"
 
+#include <QBuffer>
 #include <QFile>
 #include <QHeaderView>
+#include <QSvgGenerator>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QWheelEvent>
@@ -1177,4 +1179,132 @@ TEST(GraphExplore, ExportsShowTheWindowsPicture)
     QTest::mouseClick(t.g->PngButton, Qt::LeftButton);
     ASSERT_EQ(t.dialogs.messages.size(), 1);
     EXPECT_TRUE(t.dialogs.messages[0].contains(QStringLiteral("no/such/folder"))) << t.dialogs.messages[0].toStdString();
+}
+
+TEST(GraphExplore, ReadoutFollowsTheKeys)
+{
+    GraphTool t;
+    t.open(recording(600));
+    t.g->show();
+    QApplication::setActiveWindow(t.g);
+    t.render();
+    const int cx = t.feature->centreX;
+    const int centre = t.g->ScrollBar1->value() - 3;
+    // A click gives the graph the keys (and pins the readout); Escape lets go.
+    QTest::mouseClick(t.g, Qt::LeftButton, {}, QPoint(cx + 200, 300));
+    ASSERT_TRUE(waitFor([&] { return t.g->hasFocus(); }));
+    QTest::keyClick(t.g, Qt::Key_Escape);
+    QTest::mouseMove(t.g, QPoint(cx - 40, 300));  // 12 s before the centre
+    ASSERT_TRUE(waitFor([&] { return t.g->Readout->isVisible(); }));
+    ASSERT_TRUE(t.g->Readout->text().startsWith(sampleTime(centre - 12))) << t.g->Readout->text().toStdString();
+    // The mouse stays where it is while the keys move the recording under it.
+    const struct {
+        Qt::Key key;
+        int sample;  // the sample then under the mouse
+    } steps[] = {{Qt::Key_Right, centre}, {Qt::Key_End, 599 - 12}, {Qt::Key_Left, 599 - 24}, {Qt::Key_Home, 0}};
+    for (const auto& step : steps) {
+        QTest::keyClick(t.g, step.key);
+        EXPECT_TRUE(waitFor([&] { return t.g->Readout->text().startsWith(sampleTime(step.sample)); }))
+            << "after key " << step.key << ": " << t.g->Readout->text().toStdString();
+    }
+    EXPECT_EQ(t.feature->pinnedRow(), -1);
+}
+
+TEST(GraphExplore, SlowRecordingsSpectrumSaysItsFrequencies)
+{
+    EXPECT_EQ(frequencyText(10.0), QStringLiteral("10.00 Hz"));
+    const struct {
+        double hz;
+        const char* text;
+    } rows[] = {{0, "0 Hz"}, {100, "100.00 Hz"}, {1, "1.00 Hz"}, {0.5, "500 mHz"}, {1.0 / 120, "8.33 mHz"},
+                {1.0 / 600, "1.67 mHz"}, {1.0 / 86400, "11.6 µHz"}, {1.0 / 1200, "833 µHz"}};
+    for (const auto& row : rows)
+        EXPECT_EQ(frequencyText(row.hz), QString::fromUtf8(row.text)) << row.hz;
+
+    // One record a minute for ten hours, X a sine of 0.5 G with a period of
+    // ten minutes.
+    GraphTool t;
+    std::vector<QByteArray> lines{"Start Year=2024 @1G=100", "date time,x(G),y(G),z(G),temperature(C)", "OK"};
+    for (int i = 0; i < 600; ++i) {
+        const int x = static_cast<int>(std::lround(50 * std::sin(2 * M_PI * i / 10.0)));
+        lines.push_back(QStringLiteral("2024/06/24 %1:%2:00.000,%3, 10, 100, 20.0")
+                            .arg(9 + i / 60, 2, 10, QLatin1Char('0'))
+                            .arg(i % 60, 2, 10, QLatin1Char('0'))
+                            .arg(x, 3)
+                            .toLatin1());
+    }
+    lines.insert(lines.end(), {"", "end", ""});
+    t.open(lines);
+    t.g->show();
+    QTest::mouseClick(t.g->FitButton, Qt::LeftButton);
+    t.render();
+    QTest::mousePress(t.g, Qt::LeftButton, Qt::ShiftModifier, QPoint(20, 300));
+    QTest::mouseMove(t.g, QPoint(400, 300));
+    QTest::mouseRelease(t.g, Qt::LeftButton, Qt::ShiftModifier, QPoint(799, 300));
+    AnalysisPanel& panel = t.feature->analysisPanel();
+    ASSERT_TRUE(waitFor([&] { return panel.isVisible(); }));
+    ASSERT_EQ(t.feature->selectionLast() - t.feature->selectionFirst() + 1, 600);
+    EXPECT_EQ(panel.Table->item(7, 0)->text(), QStringLiteral("1.67 mHz"));
+    // The spectrum's frequency axis as painted: up to half a sample a minute.
+    QByteArray svg;
+    QBuffer buffer(&svg);
+    buffer.open(QIODevice::WriteOnly);
+    QSvgGenerator generator;
+    generator.setOutputDevice(&buffer);
+    generator.setSize(panel.Spectrum->size());
+    {
+        QPainter painter(&generator);
+        panel.Spectrum->render(&painter);
+    }
+    EXPECT_TRUE(svg.contains("8.33 mHz")) << svg.toStdString();
+    EXPECT_FALSE(svg.contains("0.0 Hz"));
+}
+
+TEST(GraphOnDisplay, AnalysisPanelLeavesTheControlsFree)
+{
+    skipWithoutDisplayServer();
+    if (testing::Test::IsSkipped())
+        return;
+    GraphTool t;
+    t.openThroughMainWindow(recording(100));
+    const bool real = QGuiApplication::platformName() != QStringLiteral("offscreen");
+    if (real) {
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(t.g));
+    }
+    const QRect area = t.g->screen()->availableGeometry();
+    if (area.width() < 1280 || area.height() < 1024)
+        GTEST_SKIP() << "the screen is " << area.width() << "x" << area.height() << ", not 1280x1024";
+    ASSERT_EQ(t.g->size(), QSize(800, 550));  // the window as it opens
+    t.render();
+    QTest::mousePress(t.g, Qt::LeftButton, Qt::ShiftModifier, QPoint(100, 300));
+    QTest::mouseMove(t.g, QPoint(400, 300));
+    QTest::mouseRelease(t.g, Qt::LeftButton, Qt::ShiftModifier, QPoint(700, 300));
+    AnalysisPanel& panel = t.feature->analysisPanel();
+    ASSERT_TRUE(waitFor([&] { return panel.isVisible(); }));
+    if (real) {
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&panel));
+    }
+    EXPECT_TRUE(area.contains(panel.frameGeometry()));
+    QWidget* const controls[] = {t.g->ComboBox1, t.g->ComboBox2, t.g->Edit8,     t.g->Edit1,     t.g->Button2,
+                                 t.g->Button4,   t.g->FitButton, t.g->UnitBox,   t.g->PngButton, t.g->SvgButton,
+                                 t.g->PdfButton, t.g->CheckBox1, t.g->CheckBox2, t.g->CheckBox3, t.g->ScrollBar1,
+                                 t.g->Label5,    t.g->Label2,    t.g->Label3,    t.g->Label1};
+    for (QWidget* c : controls) {
+        const QRect onScreen(c->mapToGlobal(QPoint(0, 0)), c->size());
+        EXPECT_FALSE(panel.frameGeometry().intersects(onScreen))
+            << c->objectName().toStdString() << " under the panel at " << panel.frameGeometry().x() << ","
+            << panel.frameGeometry().y() << " " << panel.frameGeometry().width() << "x" << panel.frameGeometry().height();
+        // What the screen shows at the control's middle is the control.
+        QWidget* at = QApplication::widgetAt(onScreen.center());
+        EXPECT_TRUE(at == c || c->isAncestorOf(at))
+            << c->objectName().toStdString() << ": " << (at ? at->objectName().toStdString() : std::string("nothing"));
+    }
+    // 印刷 works with the panel open.
+    auto printer = std::make_unique<PrinterDouble>();
+    PrinterDouble& p = *printer;
+    p.button = t.g->Button2;
+    t.feature->setPrinter(std::move(printer));
+    QTest::mouseClick(t.g->Button2, Qt::LeftButton);
+    EXPECT_EQ(p.printed, 1);
+    EXPECT_TRUE(panel.isVisible());
 }
