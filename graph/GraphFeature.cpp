@@ -505,6 +505,15 @@ GraphView GraphFeature::view() const
     v.unit = unit_;
     v.highlight = f_.palette().color(QPalette::Highlight);
     v.shadow = f_.palette().color(QPalette::Shadow);
+    v.paper = f_.palette().color(f_.backgroundRole());
+    v.ink = f_.palette().color(f_.foregroundRole());
+    // The trace switches stand on the graph; so does the centre time, which
+    // each paint puts at the top of the centre line.
+    for (const QWidget* box : {static_cast<QWidget*>(f_.CheckBox1), static_cast<QWidget*>(f_.CheckBox2),
+                               static_cast<QWidget*>(f_.CheckBox3)})
+        if (box->isVisible() || !f_.isVisible())
+            v.keepClear.push_back(box->geometry());
+    v.keepClear.emplace_back(QPoint(centreLineX(v.size.width(), originX), originY - 200), f_.Label4->size());
     v.selectionFirst = selectionFirst_;
     v.selectionLast = selectionLast_;
     v.pinnedRow = pinnedRow_;

@@ -5,6 +5,7 @@
 #include "data/TForm4.h"
 #include "graph/GraphFeature.h"
 #include "graph/TForm2.h"
+#include "platform/Readable.h"
 
 #include <QAbstractItemView>
 #include <QCheckBox>
@@ -127,6 +128,17 @@ QFont graphFont()
     QFont font(QStringLiteral("ＭＳ Ｐゴシック"));
     font.setPixelSize(12);
     return font;
+}
+
+// The colour of the legend and the time labels: the palette's shadow colour
+// where it reads as text on the window's background (4.5:1), else its text
+// colour.
+QColor textColour(const QWidget& window)
+{
+    const QColor shadow = window.palette().color(QPalette::Shadow);
+    return zelt::contrastRatio(shadow, window.palette().color(QPalette::Window)) >= 4.5
+               ? shadow
+               : window.palette().color(QPalette::WindowText);
 }
 
 // Whether colour appears in column x between rows y0 and y1.
@@ -605,7 +617,7 @@ TEST(GraphWindow, FullDownloadIsDrawnWholeWithItsTimeAxis)
     // pieces are drawn in the grey of wide steps.)
     EXPECT_EQ(t.g->windowTitle(), QStringLiteral("start= 72013end=72025"));
     EXPECT_EQ(image.pixelColor(cx - 20, 235), QColor(0x80, 0x80, 0x80));
-    EXPECT_EQ(image.pixelColor(cx - 340, 235), QColor(0x80, 0x80, 0x80));
+    EXPECT_EQ(image.pixelColor(cx - 260, 235), QColor(0x80, 0x80, 0x80));
     // 100 records earlier the same, the right part drawn up to the edge.
     for (int i = 0; i < 10; ++i)
         QTest::keyClick(t.g->ScrollBar1, Qt::Key_PageUp);
@@ -705,7 +717,7 @@ TEST(GraphWindow, TimeLabelsDoNotOverprint)
         t.open(recording(100));
         pick(t.g->ComboBox1, QString::fromUtf8("秒"));
         const QImage image = t.render();
-        const QColor shadow = t.g->palette().color(QPalette::Shadow);
+        const QColor shadow = textColour(*t.g);
         const int top = t.feature->centreY + 150;
         int run = 0, widest = 0, blank = 3, pieces = 0;
         for (int x = 0; x < 800; ++x) {
@@ -744,7 +756,7 @@ TEST(GraphWindow, TimeLabelsDoNotOverprint)
         const QImage image = t.render();
         // The centre row is sample 998 (4.990 s); 160 pixels are 4 s.
         ASSERT_EQ(t.g->Label4->text(), QStringLiteral("06/24 09:00:04.990"));
-        const QColor shadow = t.g->palette().color(QPalette::Shadow);
+        const QColor shadow = textColour(*t.g);
         const QRect label(t.feature->centreX + 155, t.feature->centreY + 150, labelWidth, 16);
         QImage expected(image.size(), image.format());
         expected.fill(t.g->palette().color(QPalette::Window));
@@ -895,6 +907,8 @@ TEST(GraphOnDisplay, StatisticsWindowStaysOnTheScreen)
 
 #include <QBuffer>
 #include <QFile>
+#include <QRegularExpression>
+#include <QSet>
 #include <QHeaderView>
 #include <QSvgGenerator>
 #include <QTableWidget>
@@ -1307,4 +1321,95 @@ TEST(GraphOnDisplay, AnalysisPanelLeavesTheControlsFree)
     QTest::mouseClick(t.g->Button2, Qt::LeftButton);
     EXPECT_EQ(p.printed, 1);
     EXPECT_TRUE(panel.isVisible());
+}
+
+namespace {
+// The texts of a picture exported as SVG, in the order written.
+QStringList svgTexts(const QByteArray& svg)
+{
+    QStringList texts;
+    const QString doc = QString::fromUtf8(svg);
+    static const QRegularExpression text(QStringLiteral("<text[^>]*>([^<]*)</text>"));
+    for (auto it = text.globalMatch(doc); it.hasNext();)
+        texts << it.next().captured(1).trimmed();
+    return texts;
+}
+}  // namespace
+
+TEST(GraphWindow, TimeLabelsSayTheDateWhereTheTimeRepeats)
+{
+    GraphTool t;
+    t.open(fullDownload());
+    t.g->show();
+    QTemporaryDir dir;
+    const struct {
+        const char* base;
+        bool dated;
+    } rows[] = {{"日", true}, {"6時間", true}, {"分", false}};
+    for (const auto& row : rows) {
+        pick(t.g->ComboBox1, QString::fromUtf8(row.base));
+        t.render();
+        const QString path = dir.path() + QStringLiteral("/%1.svg").arg(row.dated ? 1 : 0) + QString::fromUtf8(row.base);
+        t.dialogs.files.push_back(path);
+        QTest::mouseClick(t.g->SvgButton, Qt::LeftButton);
+        const QStringList texts = svgTexts(readFile(path));
+        // Each time label, with the date written under it when there is one.
+        QStringList labels;
+        for (int i = 0; i < texts.size(); ++i) {
+            if (!texts[i].startsWith(QString::fromUtf8("↑")))
+                continue;
+            const bool date = i + 1 < texts.size() && QRegularExpression(QStringLiteral("^\\d\\d/\\d\\d$")).match(texts[i + 1]).hasMatch();
+            labels << (date ? texts[i] + QLatin1Char(' ') + texts[i + 1] : texts[i]);
+        }
+        ASSERT_GE(labels.size(), 3) << row.base << ": " << texts.join(QLatin1Char('|')).toStdString();
+        EXPECT_EQ(QSet<QString>(labels.begin(), labels.end()).size(), labels.size())
+            << row.base << ": labels read alike: " << labels.join(QLatin1Char('|')).toStdString();
+        for (const QString& label : labels)
+            EXPECT_EQ(label.contains(QLatin1Char('/')), row.dated) << row.base << ": " << label.toStdString();
+    }
+}
+
+TEST(GraphWindow, ValueLabelsKeepClearOfTheAxisTheLegendAndTheLines)
+{
+    for (const auto unit : {ValueUnit::G, ValueUnit::MetresPerSecond2}) {
+        SCOPED_TRACE(unit == ValueUnit::G ? "G" : "m/s2");
+        GraphTool t;
+        t.open(recording(0, false, "Start Year=2024 @1G=100"));  // the grid alone
+        t.g->show();
+        pick(t.g->UnitBox, unit == ValueUnit::G ? QStringLiteral("G") : QString::fromUtf8("m/s²"));
+        const QImage image = t.render();
+        // The axis runs unbroken from top to bottom.
+        for (int y = 0; y < t.g->height() - 18; ++y) {
+            ASSERT_EQ(image.pixelColor(28, y), QColor(Qt::black)) << "y " << y;
+            ASSERT_EQ(image.pixelColor(29, y), QColor(Qt::black)) << "y " << y;
+        }
+        // The legend looks the same whatever the unit: no value label in it.
+        const QRect legend(36, 12, 72, 68);
+        static QImage reference;
+        if (unit == ValueUnit::G)
+            reference = image.copy(legend);
+        else
+            EXPECT_EQ(image.copy(legend), reference);
+        // Every text stands alone, on no line: inside its box only the
+        // text's own colours and the background.
+        const QColor paper = image.pixelColor(t.g->width() - 5, 5);
+        const std::vector<GraphFrame::Label>& labels = t.feature->lastFrame().labels;
+        ASSERT_GE(labels.size(), 21u + 5u);
+        for (size_t i = 0; i < labels.size(); ++i) {
+            const QRect r = labels[i].rect;
+            EXPECT_FALSE(r.intersects(QRect(27, 0, 4, t.g->height()))) << labels[i].text.toStdString();
+            for (size_t j = i + 1; j < labels.size(); ++j)
+                EXPECT_FALSE(r.intersects(labels[j].rect)) << labels[i].text.toStdString() << " / " << labels[j].text.toStdString();
+            if (labels[i].text.contains(QLatin1Char('G')) || labels[i].text.contains(QStringLiteral("m/s"))) {
+                // A grid line through a value label would leave a row of its
+                // colour across the box's whole width.
+                for (int y = r.top(); y <= r.bottom(); ++y) {
+                    int run = 0;
+                    for (int x = r.left() - 1; x <= r.right() + 1; ++x)
+                        run = image.pixelColor(x, y) != paper && qGray(image.pixel(x, y)) > 100 ? run + 1 : 0;
+                    EXPECT_LT(run, r.width()) << labels[i].text.toStdString() << " row " << y - r.top();
+                }
+            }
+        }
+    }
 }
