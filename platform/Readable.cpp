@@ -45,16 +45,18 @@ QColor readableOn(const QColor& colour, const QColor& background, double ratio)
     if (contrastRatio(colour, background) >= ratio)
         return colour;
     const QColor pole = isDarkBackground(background) ? QColor(Qt::white) : QColor(Qt::black);
+    // Screens show 8 bits a channel: the colour is judged as it is shown.
+    const auto shown = [&](double t) { return QColor::fromRgb(mixColours(colour, pole, t).rgba()); };
     // The contrast grows steadily on the way to the pole: halve the step.
     double lo = 0, hi = 1;
-    for (int i = 0; i < 12; ++i) {
+    for (int i = 0; i < 16; ++i) {
         const double mid = (lo + hi) / 2;
-        if (contrastRatio(mixColours(colour, pole, mid), background) >= ratio)
+        if (contrastRatio(shown(mid), background) >= ratio)
             hi = mid;
         else
             lo = mid;
     }
-    const QColor result = mixColours(colour, pole, hi);
+    const QColor result = shown(hi);
     return contrastRatio(result, background) >= ratio ? result : pole;
 }
 
@@ -99,6 +101,8 @@ private:
 const char kDesignRect[] = "zeltDesignRect";  // the place the window's layout gave
 const char kFittedRect[] = "zeltFittedRect";  // the place the fitting gave
 const char kFitTip[] = "zeltFitTip";          // the tooltip the fitting set
+const char kOwnFont[] = "zeltOwnFont";        // the font the window gave the label, if any
+const char kShrunk[] = "zeltShrunk";          // the fitting made the font smaller
 
 bool fitsAsPlainText(const QLabel* label)
 {
@@ -134,6 +138,24 @@ QRect textArea(const QLabel* label)
 QSize textSize(const QLabel* label)
 {
     return label->fontMetrics().boundingRect(QRect(0, 0, 100000, 100000), Qt::AlignLeft | Qt::AlignTop, label->text()).size();
+}
+
+// The height a label needs for the ink of its text: a line of text is
+// centred in the label by its whole line height (which holds room for
+// accents and descenders the text may not have), so what must fit is the
+// ink as it then stands. Several lines, or another vertical alignment: the
+// whole line height.
+int heightNeeded(const QLabel* label)
+{
+    const QFontMetrics metrics = label->fontMetrics();
+    const QString text = label->text();
+    if (text.contains(QLatin1Char('\n')) || !(label->alignment() & Qt::AlignVCenter))
+        return textSize(label).height();
+    const QRect ink = metrics.tightBoundingRect(text);
+    const int lineHeight = metrics.height();
+    const int above = metrics.ascent() + ink.top();         // ink top below the line's top
+    const int below = metrics.ascent() + ink.bottom() + 1;  // ink end below the line's top
+    return std::max({lineHeight - 2 * above, 2 * below - lineHeight, ink.height()}) + 1;
 }
 
 class LabelFitter : public QObject {
@@ -204,7 +226,9 @@ private:
             if (!label)
                 continue;
             label->setProperty(kDesignRect, design);
-            const QRect place = fitsAsPlainText(label) && !label->isHidden() ? fit(label, design, places) : design;
+            QRect place = design;
+            if (fitsAsPlainText(label) && !label->isHidden())
+                place = fitWithFont(label, design, places);
             if (label->geometry() != place)
                 label->setGeometry(place);
             label->setProperty(kFittedRect, place);
@@ -223,11 +247,44 @@ private:
         fitting_ = false;
     }
 
+    // The label in the font the window gave it; where no room around it
+    // is tall enough for that, in the largest font down to 60 % of it that
+    // fits (a line squeezed between rows of controls or the window's edge).
+    QRect fitWithFont(QLabel* label, const QRect& design, const std::vector<std::pair<QWidget*, QRect>>& places) const
+    {
+        if (!label->property(kOwnFont).isValid())
+            label->setProperty(kOwnFont, label->testAttribute(Qt::WA_SetFont) ? QVariant(label->font()) : QVariant(QString()));
+        if (label->property(kShrunk).toBool()) {
+            const QVariant own = label->property(kOwnFont);
+            label->setFont(own.typeId() == QMetaType::QFont ? own.value<QFont>() : QFont());
+            label->setProperty(kShrunk, false);
+        }
+        QRect place = fit(label, design, places);
+        const auto tallEnough = [&] { return heightNeeded(label) <= textArea(label).height() + (place.height() - label->height()); };
+        if (tallEnough())
+            return place;
+        const QFont full = label->font();
+        const double size = full.pointSizeF() > 0 ? full.pointSizeF() : full.pixelSize();
+        for (int step = 1; step <= 8; ++step) {
+            QFont smaller = full;
+            if (full.pointSizeF() > 0)
+                smaller.setPointSizeF(size * (1 - 0.05 * step));
+            else
+                smaller.setPixelSize(std::max(1, int(size * (1 - 0.05 * step))));
+            label->setFont(smaller);
+            label->setProperty(kShrunk, true);
+            place = fit(label, design, places);
+            if (tallEnough())
+                break;
+        }
+        return place;
+    }
+
     QRect fit(QLabel* label, const QRect& design, const std::vector<std::pair<QWidget*, QRect>>& places) const
     {
         const QSize text = textSize(label);
         const int wantW = text.width() + (label->width() - textArea(label).width()) + 1;
-        const int wantH = text.height() + (label->height() - textArea(label).height());
+        const int wantH = std::max(heightNeeded(label), 1) + (label->height() - textArea(label).height());
         QRect r = design;
         const int windowW = window_->width(), windowH = window_->height();
         // The others that may stand beside it: every control of the window
