@@ -1,6 +1,7 @@
 #include "graph/AnalysisPanel.h"
 
 #include "graph/PlotMath.h"
+#include "platform/Readable.h"
 
 #include <QHeaderView>
 #include <QLabel>
@@ -72,7 +73,10 @@ void SpectrumView::paintEvent(QPaintEvent*)
 {
     QPainter p(this);
     const QRect area = rect().adjusted(48, 8, -12, -28);
-    p.setPen(Qt::black);
+    // In the palette's colours: the frame and texts in its text colour, the
+    // traces lightened where the background is dark.
+    const QColor paper = palette().color(backgroundRole());
+    p.setPen(readableOn(palette().color(foregroundRole()), paper, kTextContrast));
     p.drawRect(area);
     if (!note_.isEmpty()) {
         p.drawText(area, Qt::AlignCenter, note_);
@@ -107,7 +111,7 @@ void SpectrumView::paintEvent(QPaintEvent*)
         };
         for (size_t k = 2; k < s.amplitude.size(); ++k)
             path.piece(xOf(k - 1), yOf(k - 1), xOf(k), yOf(k));
-        p.setPen(kAxisColours[a]);
+        p.setPen(isDarkBackground(paper) ? readableOn(kAxisColours[a], paper, kLineContrast) : kAxisColours[a]);
         QVector<QLine> lines;
         for (const PlotLine& l : path.lines())
             lines.append(QLine(l.from.x, l.from.y, l.to.x, l.to.y));
