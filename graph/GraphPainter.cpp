@@ -196,7 +196,8 @@ private:
 template <class Rects>
 void drawBroken(QPainter& p, const QColor& colour, bool horizontal, int at, int from, int to, const Rects& cuts)
 {
-    std::vector<std::pair<int, int>> gaps;
+    static std::vector<std::pair<int, int>> gaps;  // kept: the paint runs on one thread
+    gaps.clear();
     for (const QRect& r : cuts) {
         if (horizontal ? (at >= r.top() && at <= r.bottom()) : (at >= r.left() && at <= r.right()))
             gaps.emplace_back(horizontal ? r.left() - 1 : r.top() - 1, horizontal ? r.right() + 1 : r.bottom() + 1);
@@ -249,8 +250,26 @@ GraphFrame paintGraph(QPainter& p, const GraphSampleTable& t, const GraphView& v
     p.setFont(graphFont());
     const QFontMetrics metrics(graphFont());
     const int lineHeight = metrics.height();
-    const Colours colours = coloursFor(view);
-    const auto textRect = [&](int x, int y, const QString& s) { return QRect(x, y, metrics.horizontalAdvance(s), lineHeight); };
+    // The colours change only with the palette.
+    static Colours colours;
+    static QRgb coloursFor4[4] = {0, 0, 0, 0};
+    static bool coloursKnown = false;
+    const QRgb key[4] = {view.paper.rgba(), view.ink.rgba(), view.shadow.rgba(), view.highlight.rgba()};
+    if (!coloursKnown || !std::equal(key, key + 4, coloursFor4)) {
+        colours = coloursFor(view);
+        std::copy(key, key + 4, coloursFor4);
+        coloursKnown = true;
+    }
+    // The same few dozen texts come back frame after frame: their widths
+    // are measured once.
+    static QHash<QString, int> widths;
+    if (widths.size() > 512)
+        widths.clear();
+    const auto advance = [&](const QString& s) {
+        auto it = widths.constFind(s);
+        return it != widths.constEnd() ? *it : *widths.insert(s, metrics.horizontalAdvance(s));
+    };
+    const auto textRect = [&](int x, int y, const QString& s) { return QRect(x, y, advance(s), lineHeight); };
 
     // The texts first: where they stand decides where the lines break.
     LabelPlaces places(W, H, originX, view.keepClear);
@@ -281,9 +300,9 @@ GraphFrame paintGraph(QPainter& p, const GraphSampleTable& t, const GraphView& v
     int widest = 0;
     for (int i = 0; i <= 20; ++i) {
         labels[i] = valueLabel(-100 + 10 * i, view.countsPerG, view.unit);
-        widest = std::max(widest, metrics.horizontalAdvance(labels[i]));
+        widest = std::max(widest, advance(labels[i]));
     }
-    const int minus = metrics.horizontalAdvance(QLatin1Char('-'));
+    const int minus = advance(QStringLiteral("-"));
     const int valueX = originX + 6;
     const int temperatureX = valueX + widest + 10 + minus;
     std::vector<std::pair<QRect, QString>> gridTexts;  // drawn in the grey-text colour
