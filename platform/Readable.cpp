@@ -101,6 +101,7 @@ private:
 const char kDesignRect[] = "zeltDesignRect";  // the place the window's layout gave
 const char kFittedRect[] = "zeltFittedRect";  // the place the fitting gave
 const char kFitTip[] = "zeltFitTip";          // the tooltip the fitting set
+const char kBaseTip[] = "zeltBaseTip";        // the tooltip the window gave the label
 const char kOwnFont[] = "zeltOwnFont";        // the font the window gave the label, if any
 const char kShrunk[] = "zeltShrunk";          // the fitting made the font smaller
 
@@ -232,15 +233,21 @@ private:
             if (label->geometry() != place)
                 label->setGeometry(place);
             label->setProperty(kFittedRect, place);
-            // Elided text is whole in the tooltip, unless the window gave
-            // the label a tooltip of its own.
+            // Elided text is whole in the tooltip, above what the window's
+            // own tooltip for the label says.
             const bool elided = fitsAsPlainText(label) && textSize(label).width() > textArea(label).width();
-            const QString ownTip = label->property(kFitTip).toString();
-            if (elided && (label->toolTip().isEmpty() || label->toolTip() == ownTip)) {
-                label->setToolTip(label->text());
-                label->setProperty(kFitTip, label->text());
-            } else if (!elided && !ownTip.isEmpty() && label->toolTip() == ownTip) {
-                label->setToolTip(QString());
+            const QString setTip = label->property(kFitTip).toString();
+            if (setTip.isEmpty() || label->toolTip() != setTip)
+                label->setProperty(kBaseTip, label->toolTip());  // the window's own, set since
+            const QString baseTip = label->property(kBaseTip).toString();
+            if (elided) {
+                const QString tip = baseTip.isEmpty() || baseTip == label->text() ? label->text()
+                                                                                   : label->text() + QLatin1Char('\n') + baseTip;
+                label->setToolTip(tip);
+                label->setProperty(kFitTip, tip);
+            } else if (!setTip.isEmpty()) {
+                if (label->toolTip() == setTip)
+                    label->setToolTip(baseTip);
                 label->setProperty(kFitTip, QVariant());
             }
         }
