@@ -1,5 +1,6 @@
 #include "platform/Readable.h"
 
+#include <QApplication>
 #include <QEvent>
 #include <QFontMetrics>
 #include <QLabel>
@@ -136,9 +137,9 @@ QRect textArea(const QLabel* label)
     return area;
 }
 
-QSize textSize(const QLabel* label)
+QSize textSize(const QLabel* label, const QFontMetrics& metrics)
 {
-    return label->fontMetrics().boundingRect(QRect(0, 0, 100000, 100000), Qt::AlignLeft | Qt::AlignTop, label->text()).size();
+    return metrics.boundingRect(QRect(0, 0, 100000, 100000), Qt::AlignLeft | Qt::AlignTop, label->text()).size();
 }
 
 // The height a label needs for the ink of its text: a line of text is
@@ -146,12 +147,11 @@ QSize textSize(const QLabel* label)
 // accents and descenders the text may not have), so what must fit is the
 // ink as it then stands. Several lines, or another vertical alignment: the
 // whole line height.
-int heightNeeded(const QLabel* label)
+int heightNeeded(const QLabel* label, const QFontMetrics& metrics)
 {
-    const QFontMetrics metrics = label->fontMetrics();
     const QString text = label->text();
     if (text.contains(QLatin1Char('\n')) || !(label->alignment() & Qt::AlignVCenter))
-        return textSize(label).height();
+        return textSize(label, metrics).height();
     const QRect ink = metrics.tightBoundingRect(text);
     const int lineHeight = metrics.height();
     const int above = metrics.ascent() + ink.top();         // ink top below the line's top
@@ -235,7 +235,8 @@ private:
             label->setProperty(kFittedRect, place);
             // Elided text is whole in the tooltip, above what the window's
             // own tooltip for the label says.
-            const bool elided = fitsAsPlainText(label) && textSize(label).width() > textArea(label).width();
+            const bool elided =
+                fitsAsPlainText(label) && textSize(label, label->fontMetrics()).width() > textArea(label).width();
             const QString setTip = label->property(kFitTip).toString();
             if (setTip.isEmpty() || label->toolTip() != setTip)
                 label->setProperty(kBaseTip, label->toolTip());  // the window's own, set since
@@ -257,41 +258,43 @@ private:
     // The label in the font the window gave it; where no room around it
     // is tall enough for that, in the largest font down to 60 % of it that
     // fits (a line squeezed between rows of controls or the window's edge).
+    // The font is set only when it changes: a new font asks the window to
+    // lay the label out again.
     QRect fitWithFont(QLabel* label, const QRect& design, const std::vector<std::pair<QWidget*, QRect>>& places) const
     {
         if (!label->property(kOwnFont).isValid())
             label->setProperty(kOwnFont, label->testAttribute(Qt::WA_SetFont) ? QVariant(label->font()) : QVariant(QString()));
-        if (label->property(kShrunk).toBool()) {
-            const QVariant own = label->property(kOwnFont);
-            label->setFont(own.typeId() == QMetaType::QFont ? own.value<QFont>() : QFont());
-            label->setProperty(kShrunk, false);
-        }
-        QRect place = fit(label, design, places);
-        const auto tallEnough = [&] { return heightNeeded(label) <= textArea(label).height() + (place.height() - label->height()); };
-        if (tallEnough())
-            return place;
-        const QFont full = label->font();
+        const QVariant own = label->property(kOwnFont);
+        const QFont inherited = label->parentWidget() ? label->parentWidget()->font() : QApplication::font();
+        const QFont full = own.typeId() == QMetaType::QFont ? own.value<QFont>().resolve(inherited) : inherited;
+        const int chrome = label->height() - textArea(label).height();
+        QFont chosen = full;
+        QRect place = fit(label, design, places, QFontMetrics(full));
         const double size = full.pointSizeF() > 0 ? full.pointSizeF() : full.pixelSize();
-        for (int step = 1; step <= 8; ++step) {
-            QFont smaller = full;
+        for (int step = 1; step <= 8 && heightNeeded(label, QFontMetrics(chosen)) > place.height() - chrome; ++step) {
+            chosen = full;
             if (full.pointSizeF() > 0)
-                smaller.setPointSizeF(size * (1 - 0.05 * step));
+                chosen.setPointSizeF(size * (1 - 0.05 * step));
             else
-                smaller.setPixelSize(std::max(1, int(size * (1 - 0.05 * step))));
-            label->setFont(smaller);
-            label->setProperty(kShrunk, true);
-            place = fit(label, design, places);
-            if (tallEnough())
-                break;
+                chosen.setPixelSize(std::max(1, int(size * (1 - 0.05 * step))));
+            place = fit(label, design, places, QFontMetrics(chosen));
         }
+        const bool shrunk = !(chosen == full);
+        if (shrunk && !(label->font() == chosen)) {
+            label->setFont(chosen);
+        } else if (!shrunk && label->property(kShrunk).toBool()) {
+            label->setFont(own.typeId() == QMetaType::QFont ? own.value<QFont>() : QFont());
+        }
+        label->setProperty(kShrunk, shrunk);
         return place;
     }
 
-    QRect fit(QLabel* label, const QRect& design, const std::vector<std::pair<QWidget*, QRect>>& places) const
+    QRect fit(QLabel* label, const QRect& design, const std::vector<std::pair<QWidget*, QRect>>& places,
+              const QFontMetrics& metrics) const
     {
-        const QSize text = textSize(label);
+        const QSize text = textSize(label, metrics);
         const int wantW = text.width() + (label->width() - textArea(label).width()) + 1;
-        const int wantH = std::max(heightNeeded(label), 1) + (label->height() - textArea(label).height());
+        const int wantH = std::max(heightNeeded(label, metrics), 1) + (label->height() - textArea(label).height());
         QRect r = design;
         const int windowW = window_->width(), windowH = window_->height();
         // The others that may stand beside it: every control of the window
@@ -346,7 +349,7 @@ private:
     static bool paintElided(QLabel* label)
     {
         const QRect area = textArea(label);
-        if (label->frameShape() != QFrame::NoFrame || textSize(label).width() <= area.width())
+        if (label->frameShape() != QFrame::NoFrame || textSize(label, label->fontMetrics()).width() <= area.width())
             return false;
         const QFontMetrics metrics = label->fontMetrics();
         QStringList lines = label->text().split(QLatin1Char('\n'));
