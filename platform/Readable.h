@@ -35,9 +35,11 @@ void keepTextReadable(QLabel* label, const QColor& colour);
 // A window of fixed layout keeps its labels readable in any font: a label
 // whose text is wider or taller than its place grows into the free room
 // beside it (up to half way to a neighbouring label, up to any other
-// control), and where that room is not enough shows its text elided, whole
-// in its tooltip. Applies to every label of the window, now and whenever a
-// text, the font or the window's size changes.
+// control or the window's edge); where the room is not wide enough it shows
+// its text elided, whole in its tooltip (above a tooltip of the window's
+// own), and where it is not tall enough it takes a smaller font, down to
+// 60 %. Applies to every label of the window, now and whenever a text, the
+// font or the window's size changes.
 void fitLabelsToText(QWidget* window);
 
 }  // namespace zelt
