@@ -1,6 +1,7 @@
 #include "data/TForm4.h"
 
 #include "platform/PeriodicTimer.h"
+#include "platform/Readable.h"
 
 #include <QLabel>
 
@@ -28,7 +29,7 @@ TForm4::TForm4(QWidget* parent) : QWidget(parent, Qt::Tool)
     Label4 = label("Label4");
     Label5 = label("Label5");
     Label8 = label("Label8");
-    Label8->setStyleSheet(QStringLiteral("color: #C00000"));
+    keepTextReadable(Label8, QColor(0xC0, 0x00, 0x00));
     Timer1 = new PeriodicTimer(500, this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
 }

@@ -1,6 +1,7 @@
 #include "graph/AnalysisPanel.h"
 
 #include "graph/PlotMath.h"
+#include "platform/Readable.h"
 
 #include <QHeaderView>
 #include <QLabel>
@@ -18,6 +19,26 @@ namespace zelt {
 double inUnit(double g, ValueUnit unit) { return unit == ValueUnit::G ? g : g * kStandardGravity; }
 QString unitText(ValueUnit unit) { return unit == ValueUnit::G ? QStringLiteral("G") : QString::fromUtf8("m/s²"); }
 
+QString frequencyText(double hz, int hzDecimals)
+{
+    if (!std::isfinite(hz))
+        return QStringLiteral("- Hz");
+    if (hz == 0)
+        return QStringLiteral("0 Hz");
+    if (std::abs(hz) >= 1)
+        return QStringLiteral("%1 Hz").arg(QString::number(hz, 'f', hzDecimals));
+    double value = hz * 1000;
+    QString unit = QStringLiteral("mHz");
+    if (std::abs(value) < 1) {
+        value *= 1000;
+        unit = QString::fromUtf8("µHz");
+    }
+    // Three significant digits.
+    const double magnitude = std::abs(value);
+    const int decimals = magnitude >= 99.95 ? 0 : magnitude >= 9.995 ? 1 : 2;
+    return QStringLiteral("%1 %2").arg(QString::number(value, 'f', decimals), unit);
+}
+
 namespace {
 
 const QColor kAxisColours[3] = {QColor(0xFF, 0x00, 0xFF), QColor(0x00, 0x00, 0xFF), QColor(0x00, 0x80, 0x00)};
@@ -29,7 +50,9 @@ QString number(double v, int decimals = 3) { return QString::number(v, 'f', deci
 SpectrumView::SpectrumView(QWidget* parent) : QWidget(parent)
 {
     setObjectName(QStringLiteral("Spectrum"));
-    setMinimumSize(420, 200);
+    // Narrow enough for the panel to stand beside the graph window on a
+    // screen of 1280 pixels.
+    setMinimumSize(260, 160);
     setAutoFillBackground(true);
 }
 
@@ -50,7 +73,10 @@ void SpectrumView::paintEvent(QPaintEvent*)
 {
     QPainter p(this);
     const QRect area = rect().adjusted(48, 8, -12, -28);
-    p.setPen(Qt::black);
+    // In the palette's colours: the frame and texts in its text colour, the
+    // traces lightened where the background is dark.
+    const QColor paper = palette().color(backgroundRole());
+    p.setPen(readableOn(palette().color(foregroundRole()), paper, kTextContrast));
     p.drawRect(area);
     if (!note_.isEmpty()) {
         p.drawText(area, Qt::AlignCenter, note_);
@@ -72,8 +98,7 @@ void SpectrumView::paintEvent(QPaintEvent*)
     p.drawText(QRect(0, area.top() - 4, 46, 16), Qt::AlignRight, number(top, 3));
     p.drawText(QRect(0, area.bottom() - 12, 46, 16), Qt::AlignRight, QStringLiteral("0"));
     p.drawText(QRect(area.left(), area.bottom() + 4, 60, 16), Qt::AlignLeft, QStringLiteral("0 Hz"));
-    p.drawText(QRect(area.right() - 100, area.bottom() + 4, 100, 16), Qt::AlignRight,
-               QStringLiteral("%1 Hz").arg(number(nyquist, 1)));
+    p.drawText(QRect(area.right() - 100, area.bottom() + 4, 100, 16), Qt::AlignRight, frequencyText(nyquist, 1));
     p.drawText(QRect(area.left(), area.bottom() + 4, area.width(), 16), Qt::AlignHCenter,
                QString::fromUtf8("振幅 (%1, ハン窓)").arg(unitText(unit_)));
     p.setClipRect(area.adjusted(1, 1, 0, 0));
@@ -86,7 +111,7 @@ void SpectrumView::paintEvent(QPaintEvent*)
         };
         for (size_t k = 2; k < s.amplitude.size(); ++k)
             path.piece(xOf(k - 1), yOf(k - 1), xOf(k), yOf(k));
-        p.setPen(kAxisColours[a]);
+        p.setPen(isDarkBackground(paper) ? readableOn(kAxisColours[a], paper, kLineContrast) : kAxisColours[a]);
         QVector<QLine> lines;
         for (const PlotLine& l : path.lines())
             lines.append(QLine(l.from.x, l.from.y, l.to.x, l.to.y));
@@ -102,6 +127,7 @@ AnalysisPanel::AnalysisPanel(QWidget* owner) : QWidget(owner, Qt::Tool)
     Summary = new QLabel(this);
     Summary->setObjectName(QStringLiteral("Summary"));
     Summary->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    Summary->setWordWrap(true);
     layout->addWidget(Summary);
     Table = new QTableWidget(8, 3, this);
     Table->setObjectName(QStringLiteral("Table"));
@@ -156,7 +182,7 @@ void AnalysisPanel::showAnalysis(const IntervalAnalysis& r, const GraphSampleTab
             number(inUnit(s.peakToPeak, unit)) + QLatin1Char(' ') + u,
             number(s.crestFactor, 2),
             r.intervalSeconds && r.spectrum[a].dominantAmplitude > 0
-                ? QStringLiteral("%1 Hz").arg(number(r.spectrum[a].dominantHz, 2))
+                ? frequencyText(r.spectrum[a].dominantHz)
                 : QStringLiteral("-"),
         };
         for (int row = 0; row < 8; ++row) {

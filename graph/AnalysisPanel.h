@@ -46,5 +46,9 @@ public:
 // A value in the unit: G as is, or m/s².
 double inUnit(double g, ValueUnit unit);
 QString unitText(ValueUnit unit);
+// A frequency as a reader takes it in: Hz from 1 Hz up (with the decimals
+// given), below that mHz and then µHz with three significant digits, so that
+// a recording of one sample a minute reads "8.33 mHz", not "0.0 Hz".
+QString frequencyText(double hz, int hzDecimals = 2);
 
 }  // namespace zelt

@@ -64,6 +64,71 @@ private:
 
 std::unique_ptr<GraphPrinter> makeSystemPrinter() { return std::make_unique<SystemPrinter>(); }
 
+QRect panelPlace(QSize preferred, QSize minimum, const QRect& graphFrame, const std::vector<QRect>& controls,
+                 const QRect& area, const QMargins& frame)
+{
+    constexpr int kGap = 8;
+    const QSize extra(frame.left() + frame.right(), frame.top() + frame.bottom());
+    const QSize room = area.size() - extra;
+    minimum = minimum.boundedTo(room).expandedTo(QSize(1, 1));
+    preferred = preferred.expandedTo(minimum).boundedTo(room);
+    const QSize sizes[] = {preferred, QSize(preferred.width(), minimum.height()), QSize(minimum.width(), preferred.height()),
+                           minimum};
+    // The place first tried: right of the graph window, level with its top.
+    const QPoint wanted(graphFrame.right() + 1 + kGap, graphFrame.top());
+
+    QRect best;
+    std::int64_t bestOverlap = -1, bestDistance = 0;
+    int bestSize = 0;
+    for (int si = 0; si < 4; ++si) {
+        const QSize outer = sizes[si] + extra;
+        std::vector<int> xs{area.left(), area.right() + 1 - outer.width(), graphFrame.left(),
+                            graphFrame.right() + 1 - outer.width(), wanted.x(), graphFrame.left() - kGap - outer.width()};
+        std::vector<int> ys{area.top(), area.bottom() + 1 - outer.height(), graphFrame.top(),
+                            graphFrame.bottom() + 1 - outer.height(), graphFrame.bottom() + 1 + kGap,
+                            graphFrame.top() - kGap - outer.height()};
+        for (const QRect& c : controls) {
+            xs.push_back(c.right() + 1 + kGap);
+            xs.push_back(c.left() - kGap - outer.width());
+            ys.push_back(c.bottom() + 1 + kGap);
+            ys.push_back(c.top() - kGap - outer.height());
+        }
+        for (const int x : xs) {
+            for (const int y : ys) {
+                const QRect r(QPoint(x, y), outer);
+                if (!area.contains(r))
+                    continue;
+                const QRect clear = r.adjusted(-kGap / 2, -kGap / 2, kGap / 2, kGap / 2);
+                if (std::any_of(controls.begin(), controls.end(), [&](const QRect& c) { return c.intersects(clear); }))
+                    continue;
+                const QRect covered = r.intersected(graphFrame);
+                const std::int64_t overlap = std::int64_t(covered.width()) * covered.height();
+                const std::int64_t distance = std::int64_t(std::abs(x - wanted.x())) + std::abs(y - wanted.y());
+                // Least of the graph covered; then the largest size; then
+                // nearest the place first tried.
+                const bool better = bestOverlap < 0 || overlap < bestOverlap ||
+                                    (overlap == bestOverlap && (si < bestSize || (si == bestSize && distance < bestDistance)));
+                if (better) {
+                    best = r;
+                    bestOverlap = overlap;
+                    bestSize = si;
+                    bestDistance = distance;
+                }
+            }
+        }
+        if (bestOverlap == 0)
+            break;  // a smaller size would only do worse
+    }
+    if (bestOverlap < 0) {
+        // Controls everywhere: beside the graph as far as the screen allows.
+        const QSize outer = preferred + extra;
+        best = QRect(QPoint(std::clamp(wanted.x(), area.left(), std::max(area.left(), area.right() + 1 - outer.width())),
+                            std::clamp(wanted.y(), area.top(), std::max(area.top(), area.bottom() + 1 - outer.height()))),
+                     outer);
+    }
+    return best.marginsRemoved(frame);
+}
+
 GraphFeature::GraphFeature(TForm1& main, TForm2& graph, TForm4& statistics)
     : QObject(&graph), f1_(main), f_(graph), f4_(statistics), printer_(makeSystemPrinter())
 {
@@ -440,6 +505,15 @@ GraphView GraphFeature::view() const
     v.unit = unit_;
     v.highlight = f_.palette().color(QPalette::Highlight);
     v.shadow = f_.palette().color(QPalette::Shadow);
+    v.paper = f_.palette().color(f_.backgroundRole());
+    v.ink = f_.palette().color(f_.foregroundRole());
+    // The trace switches stand on the graph; so does the centre time, which
+    // each paint puts at the top of the centre line.
+    for (const QWidget* box : {static_cast<QWidget*>(f_.CheckBox1), static_cast<QWidget*>(f_.CheckBox2),
+                               static_cast<QWidget*>(f_.CheckBox3)})
+        if (box->isVisible() || !f_.isVisible())
+            v.keepClear.push_back(box->geometry());
+    v.keepClear.emplace_back(QPoint(centreLineX(v.size.width(), originX), originY - 200), f_.Label4->size());
     v.selectionFirst = selectionFirst_;
     v.selectionLast = selectionLast_;
     v.pinnedRow = pinnedRow_;
@@ -466,6 +540,19 @@ void GraphFeature::FormPaint(QPainter& p)
     centreX = frame_.centreX;
     centreY = frame_.centreY;
     f_.Label4->move(centreX, centreY - 200);
+    // A view moved by keys, the wheel or the scroll bar brings another
+    // sample under the mouse: the readout follows it once the paint is done.
+    if (pinnedRow_ < 0 && f_.Readout->isVisible() && !press_.active && sampleNear(readoutAt_.x()) != readoutRow_) {
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                f1_.guard([this] {
+                    if (pinnedRow_ < 0 && f_.Readout->isVisible())
+                        showReadout(sampleNear(readoutAt_.x()), readoutAt_);
+                });
+            },
+            Qt::QueuedConnection);
+    }
     markerEnd = 0;
     if (frame_.startRow < 0)
         return;
@@ -676,23 +763,36 @@ void GraphFeature::updateAnalysis()
     }
     const IntervalAnalysis analysis = analyseInterval(table, selectionFirst_, selectionLast_, f1_.countsPerG);
     panel_->showAnalysis(analysis, table, unit_);
-    if (!panel_->isVisible()) {
-        // Beside the graph window, right of it or else left of it, so that
-        // it covers none of the graph's controls; on its screen.
-        const QRect graph = f_.frameGeometry();
-        QPoint at(graph.right() + 8, f_.y());
-        if (const QScreen* on = f_.screen()) {
-            const QRect area = on->availableGeometry();
-            if (at.x() + panel_->width() > area.right() + 1)
-                at.setX(graph.left() - 8 - panel_->width() >= area.left()
-                            ? graph.left() - 8 - panel_->width()
-                            : std::max(area.left(), area.right() + 1 - panel_->width()));
-            at.setY(std::clamp(at.y(), area.top(), std::max(area.top(), area.bottom() + 1 - panel_->height())));
-        }
-        panel_->move(at);
-    }
+    // Placed as it opens; once open it stays where the user has put it.
+    if (!panel_->isVisible())
+        placePanel();
     panel_->show();
     panel_->raise();
+}
+
+void GraphFeature::placePanel()
+{
+    const QScreen* on = f_.screen();
+    if (!on) {
+        panel_->move(f_.frameGeometry().right() + 8, f_.y());
+        return;
+    }
+    // What the panel must leave free: every control of the graph window, on
+    // the screen. The readout follows the mouse and is left aside.
+    std::vector<QRect> controls;
+    for (QObject* child : f_.children()) {
+        auto* w = qobject_cast<QWidget*>(child);
+        if (w && !w->isWindow() && w->isVisible() && w != f_.Readout)
+            controls.emplace_back(w->mapToGlobal(QPoint(0, 0)), w->size());
+    }
+    // The frame adds the same on every side as the graph window's frame does.
+    const QMargins frame(f_.geometry().left() - f_.frameGeometry().left(), f_.geometry().top() - f_.frameGeometry().top(),
+                         f_.frameGeometry().right() - f_.geometry().right(),
+                         f_.frameGeometry().bottom() - f_.geometry().bottom());
+    const QRect place = panelPlace(panel_->size().expandedTo(panel_->sizeHint()), panel_->minimumSizeHint(),
+                                   f_.frameGeometry(), controls, on->availableGeometry(), frame);
+    panel_->resize(place.size());
+    panel_->move(place.topLeft());
 }
 
 void GraphFeature::setUnit(ValueUnit unit)

@@ -5,10 +5,13 @@
 #include "graph/GraphModel.h"
 #include "graph/GraphPainter.h"
 
+#include <QMargins>
 #include <QObject>
+#include <QRect>
 #include <QString>
 #include <functional>
 #include <memory>
+#include <vector>
 
 class QImage;
 class QPainter;
@@ -35,6 +38,16 @@ public:
 
 // The system's printer through the toolkit's print dialog.
 std::unique_ptr<GraphPrinter> makeSystemPrinter();
+
+// Where a panel of the graph window opens (its client geometry): inside the
+// screen's area, clear of every one of the window's controls, and clear of
+// the graph window itself where the screen has room beside, below or above
+// it, at its preferred size or narrowed or shortened down to its minimum.
+// Where it has no such room, it covers as little of the graph as it can and
+// still none of its controls. All rectangles on the screen; frame is what
+// the panel's window frame adds around its client area.
+QRect panelPlace(QSize preferred, QSize minimum, const QRect& graphFrame, const std::vector<QRect>& controls,
+                 const QRect& area, const QMargins& frame);
 
 class GraphFeature : public QObject {
 public:
@@ -127,6 +140,7 @@ private:
     void showReadout(int row, QPoint at);
     void refreshReadout();
     void updateAnalysis();
+    void placePanel();
     bool mouseEvent(QEvent* event);
     int lineCount() const;
     void applyEdit8();  // timeDivisor from Edit8, or a conversion error

@@ -35,6 +35,14 @@ struct GraphView {
     QColor highlight{0x33, 0x99, 0xFF};  // humidity trace
     QColor shadow{0, 0, 0};              // legend and time label texts
     QColor background;                   // filled first when valid (exports)
+    // The colour the graph is painted on (the window's background) and the
+    // palette's text colour: the colours drawn stay readable on it.
+    QColor paper{0xEF, 0xEF, 0xEF};
+    QColor ink{0, 0, 0};
+    // The window's controls standing on the graph (the trace switches, the
+    // centre time): the texts drawn keep clear of them and the grid's lines
+    // stop at them.
+    std::vector<QRect> keepClear;
     // An interval selected by dragging, first and last row; -1 = none.
     int selectionFirst = -1;
     int selectionLast = -1;
@@ -56,6 +64,13 @@ struct GraphFrame {
     // (-1 = none), for finding the sample under the mouse.
     std::vector<int> columnFirst;
     std::vector<int> columnLast;
+    // Every text written, where it stands: none overlaps another, the axis
+    // or a control kept clear, and no grid line runs through one.
+    struct Label {
+        QRect rect;
+        QString text;
+    };
+    std::vector<Label> labels;
 };
 
 // Where the centre line stands in a window of this width: the middle

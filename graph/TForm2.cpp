@@ -1,6 +1,7 @@
 #include "graph/TForm2.h"
 
 #include "platform/LogMemo.h"
+#include "platform/Readable.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -94,6 +95,7 @@ TForm2::TForm2(QWidget* parent) : QWidget(parent)
     // the mouse for the readout.
     setFocusPolicy(Qt::ClickFocus);
     setMouseTracking(true);
+    fitLabelsToText(this);
 }
 
 void TForm2::resizeEvent(QResizeEvent* event)

@@ -7,6 +7,7 @@
 #include "platform/ErrorBoundary.h"
 #include "platform/LogMemo.h"
 #include "platform/PeriodicTimer.h"
+#include "platform/Readable.h"
 #include "platform/Widgets.h"
 
 #include <QAbstractButton>
@@ -99,6 +100,7 @@ TForm1::TForm1(const MainPlatform& platform_, QWidget* parent) : QWidget(parent)
         if (platform.preferences)
             platform.preferences->setValue(QString::fromLatin1(kSilenceLimitPreference), QString::number(seconds));
     });
+    fitLabelsToText(this);
     setCaption(QStringLiteral("ZELT-RealTime"));
     connect(Timer1, &PeriodicTimer::timeout, this, [this] { guard([this] { Timer1Timer(); }); });
     connect(ApdComPort1, &ComPort::deviceLost, this, [this](const QString& reason) { portLost(reason); });
@@ -241,7 +243,7 @@ void TForm1::buildControls()
     Button27 = makeText<QPushButton>(f, "Button27", "SAV", 154, 432, 50, 24);
     Label24 = makeText<QLabel>(f, "Label24", "", 210, 436, 262, 18);
     simulatorNotice = makeText<QLabel>(f, "simulatorNotice", "", 8, 456, 464, 14, false);
-    simulatorNotice->setStyleSheet(QStringLiteral("color: #A05000;"));
+    keepTextReadable(simulatorNotice, QColor(0xA0, 0x50, 0x00));
 
     // ---- enlarged view (+160 pixels): settings boxes and command rows
     ComboBox1 = make<SettingsBox>(f, "ComboBox1", 8, 476, 52, 22, false);

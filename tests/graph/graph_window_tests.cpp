@@ -5,6 +5,7 @@
 #include "data/TForm4.h"
 #include "graph/GraphFeature.h"
 #include "graph/TForm2.h"
+#include "platform/Readable.h"
 
 #include <QAbstractItemView>
 #include <QCheckBox>
@@ -127,6 +128,17 @@ QFont graphFont()
     QFont font(QStringLiteral("ＭＳ Ｐゴシック"));
     font.setPixelSize(12);
     return font;
+}
+
+// The colour of the legend and the time labels: the palette's shadow colour
+// where it reads as text on the window's background (4.5:1), else its text
+// colour.
+QColor textColour(const QWidget& window)
+{
+    const QColor shadow = window.palette().color(QPalette::Shadow);
+    return zelt::contrastRatio(shadow, window.palette().color(QPalette::Window)) >= 4.5
+               ? shadow
+               : window.palette().color(QPalette::WindowText);
 }
 
 // Whether colour appears in column x between rows y0 and y1.
@@ -605,7 +617,7 @@ TEST(GraphWindow, FullDownloadIsDrawnWholeWithItsTimeAxis)
     // pieces are drawn in the grey of wide steps.)
     EXPECT_EQ(t.g->windowTitle(), QStringLiteral("start= 72013end=72025"));
     EXPECT_EQ(image.pixelColor(cx - 20, 235), QColor(0x80, 0x80, 0x80));
-    EXPECT_EQ(image.pixelColor(cx - 340, 235), QColor(0x80, 0x80, 0x80));
+    EXPECT_EQ(image.pixelColor(cx - 260, 235), QColor(0x80, 0x80, 0x80));
     // 100 records earlier the same, the right part drawn up to the edge.
     for (int i = 0; i < 10; ++i)
         QTest::keyClick(t.g->ScrollBar1, Qt::Key_PageUp);
@@ -705,7 +717,7 @@ TEST(GraphWindow, TimeLabelsDoNotOverprint)
         t.open(recording(100));
         pick(t.g->ComboBox1, QString::fromUtf8("秒"));
         const QImage image = t.render();
-        const QColor shadow = t.g->palette().color(QPalette::Shadow);
+        const QColor shadow = textColour(*t.g);
         const int top = t.feature->centreY + 150;
         int run = 0, widest = 0, blank = 3, pieces = 0;
         for (int x = 0; x < 800; ++x) {
@@ -744,7 +756,7 @@ TEST(GraphWindow, TimeLabelsDoNotOverprint)
         const QImage image = t.render();
         // The centre row is sample 998 (4.990 s); 160 pixels are 4 s.
         ASSERT_EQ(t.g->Label4->text(), QStringLiteral("06/24 09:00:04.990"));
-        const QColor shadow = t.g->palette().color(QPalette::Shadow);
+        const QColor shadow = textColour(*t.g);
         const QRect label(t.feature->centreX + 155, t.feature->centreY + 150, labelWidth, 16);
         QImage expected(image.size(), image.format());
         expected.fill(t.g->palette().color(QPalette::Window));
@@ -893,8 +905,12 @@ TEST(GraphOnDisplay, StatisticsWindowStaysOnTheScreen)
 
 #include "graph/AnalysisPanel.h"
 
+#include <QBuffer>
 #include <QFile>
+#include <QRegularExpression>
+#include <QSet>
 #include <QHeaderView>
+#include <QSvgGenerator>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QWheelEvent>
@@ -1177,4 +1193,223 @@ TEST(GraphExplore, ExportsShowTheWindowsPicture)
     QTest::mouseClick(t.g->PngButton, Qt::LeftButton);
     ASSERT_EQ(t.dialogs.messages.size(), 1);
     EXPECT_TRUE(t.dialogs.messages[0].contains(QStringLiteral("no/such/folder"))) << t.dialogs.messages[0].toStdString();
+}
+
+TEST(GraphExplore, ReadoutFollowsTheKeys)
+{
+    GraphTool t;
+    t.open(recording(600));
+    t.g->show();
+    QApplication::setActiveWindow(t.g);
+    t.render();
+    const int cx = t.feature->centreX;
+    const int centre = t.g->ScrollBar1->value() - 3;
+    // A click gives the graph the keys (and pins the readout); Escape lets go.
+    QTest::mouseClick(t.g, Qt::LeftButton, {}, QPoint(cx + 200, 300));
+    ASSERT_TRUE(waitFor([&] { return t.g->hasFocus(); }));
+    QTest::keyClick(t.g, Qt::Key_Escape);
+    QTest::mouseMove(t.g, QPoint(cx - 40, 300));  // 12 s before the centre
+    ASSERT_TRUE(waitFor([&] { return t.g->Readout->isVisible(); }));
+    ASSERT_TRUE(t.g->Readout->text().startsWith(sampleTime(centre - 12))) << t.g->Readout->text().toStdString();
+    // The mouse stays where it is while the keys move the recording under it.
+    const struct {
+        Qt::Key key;
+        int sample;  // the sample then under the mouse
+    } steps[] = {{Qt::Key_Right, centre}, {Qt::Key_End, 599 - 12}, {Qt::Key_Left, 599 - 24}, {Qt::Key_Home, 0}};
+    for (const auto& step : steps) {
+        QTest::keyClick(t.g, step.key);
+        EXPECT_TRUE(waitFor([&] { return t.g->Readout->text().startsWith(sampleTime(step.sample)); }))
+            << "after key " << step.key << ": " << t.g->Readout->text().toStdString();
+    }
+    EXPECT_EQ(t.feature->pinnedRow(), -1);
+}
+
+TEST(GraphExplore, SlowRecordingsSpectrumSaysItsFrequencies)
+{
+    EXPECT_EQ(frequencyText(10.0), QStringLiteral("10.00 Hz"));
+    const struct {
+        double hz;
+        const char* text;
+    } rows[] = {{0, "0 Hz"}, {100, "100.00 Hz"}, {1, "1.00 Hz"}, {0.5, "500 mHz"}, {1.0 / 120, "8.33 mHz"},
+                {1.0 / 600, "1.67 mHz"}, {1.0 / 86400, "11.6 µHz"}, {1.0 / 1200, "833 µHz"}};
+    for (const auto& row : rows)
+        EXPECT_EQ(frequencyText(row.hz), QString::fromUtf8(row.text)) << row.hz;
+
+    // One record a minute for ten hours, X a sine of 0.5 G with a period of
+    // ten minutes.
+    GraphTool t;
+    std::vector<QByteArray> lines{"Start Year=2024 @1G=100", "date time,x(G),y(G),z(G),temperature(C)", "OK"};
+    for (int i = 0; i < 600; ++i) {
+        const int x = static_cast<int>(std::lround(50 * std::sin(2 * M_PI * i / 10.0)));
+        lines.push_back(QStringLiteral("2024/06/24 %1:%2:00.000,%3, 10, 100, 20.0")
+                            .arg(9 + i / 60, 2, 10, QLatin1Char('0'))
+                            .arg(i % 60, 2, 10, QLatin1Char('0'))
+                            .arg(x, 3)
+                            .toLatin1());
+    }
+    lines.insert(lines.end(), {"", "end", ""});
+    t.open(lines);
+    t.g->show();
+    QTest::mouseClick(t.g->FitButton, Qt::LeftButton);
+    t.render();
+    QTest::mousePress(t.g, Qt::LeftButton, Qt::ShiftModifier, QPoint(20, 300));
+    QTest::mouseMove(t.g, QPoint(400, 300));
+    QTest::mouseRelease(t.g, Qt::LeftButton, Qt::ShiftModifier, QPoint(799, 300));
+    AnalysisPanel& panel = t.feature->analysisPanel();
+    ASSERT_TRUE(waitFor([&] { return panel.isVisible(); }));
+    ASSERT_EQ(t.feature->selectionLast() - t.feature->selectionFirst() + 1, 600);
+    EXPECT_EQ(panel.Table->item(7, 0)->text(), QStringLiteral("1.67 mHz"));
+    // The spectrum's frequency axis as painted: up to half a sample a minute.
+    QByteArray svg;
+    QBuffer buffer(&svg);
+    buffer.open(QIODevice::WriteOnly);
+    QSvgGenerator generator;
+    generator.setOutputDevice(&buffer);
+    generator.setSize(panel.Spectrum->size());
+    {
+        QPainter painter(&generator);
+        panel.Spectrum->render(&painter);
+    }
+    EXPECT_TRUE(svg.contains("8.33 mHz")) << svg.toStdString();
+    EXPECT_FALSE(svg.contains("0.0 Hz"));
+}
+
+TEST(GraphOnDisplay, AnalysisPanelLeavesTheControlsFree)
+{
+    skipWithoutDisplayServer();
+    if (testing::Test::IsSkipped())
+        return;
+    GraphTool t;
+    t.openThroughMainWindow(recording(100));
+    const bool real = QGuiApplication::platformName() != QStringLiteral("offscreen");
+    if (real) {
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(t.g));
+    }
+    const QRect area = t.g->screen()->availableGeometry();
+    if (area.width() < 1280 || area.height() < 1024)
+        GTEST_SKIP() << "the screen is " << area.width() << "x" << area.height() << ", not 1280x1024";
+    ASSERT_EQ(t.g->size(), QSize(800, 550));  // the window as it opens
+    t.render();
+    QTest::mousePress(t.g, Qt::LeftButton, Qt::ShiftModifier, QPoint(100, 300));
+    QTest::mouseMove(t.g, QPoint(400, 300));
+    QTest::mouseRelease(t.g, Qt::LeftButton, Qt::ShiftModifier, QPoint(700, 300));
+    AnalysisPanel& panel = t.feature->analysisPanel();
+    ASSERT_TRUE(waitFor([&] { return panel.isVisible(); }));
+    if (real) {
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&panel));
+    }
+    EXPECT_TRUE(area.contains(panel.frameGeometry()));
+    QWidget* const controls[] = {t.g->ComboBox1, t.g->ComboBox2, t.g->Edit8,     t.g->Edit1,     t.g->Button2,
+                                 t.g->Button4,   t.g->FitButton, t.g->UnitBox,   t.g->PngButton, t.g->SvgButton,
+                                 t.g->PdfButton, t.g->CheckBox1, t.g->CheckBox2, t.g->CheckBox3, t.g->ScrollBar1,
+                                 t.g->Label5,    t.g->Label2,    t.g->Label3,    t.g->Label1};
+    for (QWidget* c : controls) {
+        const QRect onScreen(c->mapToGlobal(QPoint(0, 0)), c->size());
+        EXPECT_FALSE(panel.frameGeometry().intersects(onScreen))
+            << c->objectName().toStdString() << " under the panel at " << panel.frameGeometry().x() << ","
+            << panel.frameGeometry().y() << " " << panel.frameGeometry().width() << "x" << panel.frameGeometry().height();
+        // What the screen shows at the control's middle is the control.
+        QWidget* at = QApplication::widgetAt(onScreen.center());
+        EXPECT_TRUE(at == c || c->isAncestorOf(at))
+            << c->objectName().toStdString() << ": " << (at ? at->objectName().toStdString() : std::string("nothing"));
+    }
+    // 印刷 works with the panel open.
+    auto printer = std::make_unique<PrinterDouble>();
+    PrinterDouble& p = *printer;
+    p.button = t.g->Button2;
+    t.feature->setPrinter(std::move(printer));
+    QTest::mouseClick(t.g->Button2, Qt::LeftButton);
+    EXPECT_EQ(p.printed, 1);
+    EXPECT_TRUE(panel.isVisible());
+}
+
+namespace {
+// The texts of a picture exported as SVG, in the order written.
+QStringList svgTexts(const QByteArray& svg)
+{
+    QStringList texts;
+    const QString doc = QString::fromUtf8(svg);
+    static const QRegularExpression text(QStringLiteral("<text[^>]*>([^<]*)</text>"));
+    for (auto it = text.globalMatch(doc); it.hasNext();)
+        texts << it.next().captured(1).trimmed();
+    return texts;
+}
+}  // namespace
+
+TEST(GraphWindow, TimeLabelsSayTheDateWhereTheTimeRepeats)
+{
+    GraphTool t;
+    t.open(fullDownload());
+    t.g->show();
+    QTemporaryDir dir;
+    const struct {
+        const char* base;
+        bool dated;
+    } rows[] = {{"日", true}, {"6時間", true}, {"分", false}};
+    for (const auto& row : rows) {
+        pick(t.g->ComboBox1, QString::fromUtf8(row.base));
+        t.render();
+        const QString path = dir.path() + QStringLiteral("/%1.svg").arg(row.dated ? 1 : 0) + QString::fromUtf8(row.base);
+        t.dialogs.files.push_back(path);
+        QTest::mouseClick(t.g->SvgButton, Qt::LeftButton);
+        const QStringList texts = svgTexts(readFile(path));
+        // Each time label, with the date written under it when there is one.
+        QStringList labels;
+        for (int i = 0; i < texts.size(); ++i) {
+            if (!texts[i].startsWith(QString::fromUtf8("↑")))
+                continue;
+            const bool date = i + 1 < texts.size() && QRegularExpression(QStringLiteral("^\\d\\d/\\d\\d$")).match(texts[i + 1]).hasMatch();
+            labels << (date ? texts[i] + QLatin1Char(' ') + texts[i + 1] : texts[i]);
+        }
+        ASSERT_GE(labels.size(), 3) << row.base << ": " << texts.join(QLatin1Char('|')).toStdString();
+        EXPECT_EQ(QSet<QString>(labels.begin(), labels.end()).size(), labels.size())
+            << row.base << ": labels read alike: " << labels.join(QLatin1Char('|')).toStdString();
+        for (const QString& label : labels)
+            EXPECT_EQ(label.contains(QLatin1Char('/')), row.dated) << row.base << ": " << label.toStdString();
+    }
+}
+
+TEST(GraphWindow, ValueLabelsKeepClearOfTheAxisTheLegendAndTheLines)
+{
+    for (const auto unit : {ValueUnit::G, ValueUnit::MetresPerSecond2}) {
+        SCOPED_TRACE(unit == ValueUnit::G ? "G" : "m/s2");
+        GraphTool t;
+        t.open(recording(0, false, "Start Year=2024 @1G=100"));  // the grid alone
+        t.g->show();
+        pick(t.g->UnitBox, unit == ValueUnit::G ? QStringLiteral("G") : QString::fromUtf8("m/s²"));
+        const QImage image = t.render();
+        // The axis runs unbroken from top to bottom.
+        for (int y = 0; y < t.g->height() - 18; ++y) {
+            ASSERT_EQ(image.pixelColor(28, y), QColor(Qt::black)) << "y " << y;
+            ASSERT_EQ(image.pixelColor(29, y), QColor(Qt::black)) << "y " << y;
+        }
+        // The legend looks the same whatever the unit: no value label in it.
+        const QRect legend(36, 12, 72, 68);
+        static QImage reference;
+        if (unit == ValueUnit::G)
+            reference = image.copy(legend);
+        else
+            EXPECT_EQ(image.copy(legend), reference);
+        // Every text stands alone, on no line: inside its box only the
+        // text's own colours and the background.
+        const QColor paper = image.pixelColor(t.g->width() - 5, 5);
+        const std::vector<GraphFrame::Label>& labels = t.feature->lastFrame().labels;
+        ASSERT_GE(labels.size(), 21u + 5u);
+        for (size_t i = 0; i < labels.size(); ++i) {
+            const QRect r = labels[i].rect;
+            EXPECT_FALSE(r.intersects(QRect(27, 0, 4, t.g->height()))) << labels[i].text.toStdString();
+            for (size_t j = i + 1; j < labels.size(); ++j)
+                EXPECT_FALSE(r.intersects(labels[j].rect)) << labels[i].text.toStdString() << " / " << labels[j].text.toStdString();
+            if (labels[i].text.contains(QLatin1Char('G')) || labels[i].text.contains(QStringLiteral("m/s"))) {
+                // A grid line through a value label would leave a row of its
+                // colour across the box's whole width.
+                for (int y = r.top(); y <= r.bottom(); ++y) {
+                    int run = 0;
+                    for (int x = r.left() - 1; x <= r.right() + 1; ++x)
+                        run = image.pixelColor(x, y) != paper && qGray(image.pixel(x, y)) > 100 ? run + 1 : 0;
+                    EXPECT_LT(run, r.width()) << labels[i].text.toStdString() << " row " << y - r.top();
+                }
+            }
+        }
+    }
 }
