@@ -7,7 +7,37 @@ namespace zelt {
 
 namespace {
 constexpr qsizetype kBlockSize = 64 * 1024;
+
+// Cuts a chunk at its line ends (CR LF, CR or LF; a CR that ends the chunk
+// takes the LF that may begin the next one, afterCr carries it over):
+// line(start, end) for each line the chunk ends. Returns where the chunk's
+// unended tail starts (n when there is none). The splitter and the counter
+// both cut here, so they always agree on the lines.
+template <class Line>
+qsizetype cutLines(const char* p, qsizetype n, bool& afterCr, Line line)
+{
+    qsizetype i = 0;
+    if (afterCr && n > 0 && p[0] == '\n')
+        i = 1;
+    afterCr = false;
+    qsizetype start = i;
+    for (; i < n; ++i) {
+        if (p[i] != '\r' && p[i] != '\n')
+            continue;
+        line(start, i);
+        if (p[i] == '\r') {
+            if (i + 1 < n) {
+                if (p[i + 1] == '\n')
+                    ++i;
+            } else {
+                afterCr = true;
+            }
+        }
+        start = i + 1;
+    }
+    return start;
 }
+}  // namespace
 
 QByteArrayView ByteLines::view(int i) const
 {
@@ -163,31 +193,14 @@ void LineSplitter::feed(QByteArrayView chunk)
 {
     const char* p = chunk.data();
     const qsizetype n = chunk.size();
-    qsizetype start = 0;
-    qsizetype i = 0;
-    if (afterCr_ && n > 0 && p[0] == '\n') {
-        start = i = 1;
-    }
-    afterCr_ = false;
-    for (; i < n; ++i) {
-        if (p[i] != '\r' && p[i] != '\n')
-            continue;
+    const qsizetype start = cutLines(p, n, afterCr_, [&](qsizetype from, qsizetype end) {
         if (partial_.isEmpty()) {
-            out_.append(QByteArrayView(p + start, i - start));
+            out_.append(QByteArrayView(p + from, end - from));
         } else {
-            partial_.append(p + start, i - start);
+            partial_.append(p + from, end - from);
             endPartial();
         }
-        if (p[i] == '\r') {
-            if (i + 1 < n) {
-                if (p[i + 1] == '\n')
-                    ++i;
-            } else {
-                afterCr_ = true;
-            }
-        }
-        start = i + 1;
-    }
+    });
     if (start < n) {
         if (partial_.isEmpty()) {
             // A line that goes on in the next chunk: a long one is gathered
@@ -219,29 +232,11 @@ void LineCounter::endLine()
 
 void LineCounter::feed(QByteArrayView chunk)
 {
-    // The same cuts as LineSplitter::feed.
-    const char* p = chunk.data();
     const qsizetype n = chunk.size();
-    qsizetype i = 0;
-    if (afterCr_ && n > 0 && p[0] == '\n')
-        i = 1;
-    afterCr_ = false;
-    qsizetype start = i;
-    for (; i < n; ++i) {
-        if (p[i] != '\r' && p[i] != '\n')
-            continue;
-        length_ += i - start;
+    const qsizetype start = cutLines(chunk.data(), n, afterCr_, [this](qsizetype from, qsizetype end) {
+        length_ += end - from;
         endLine();
-        if (p[i] == '\r') {
-            if (i + 1 < n) {
-                if (p[i + 1] == '\n')
-                    ++i;
-            } else {
-                afterCr_ = true;
-            }
-        }
-        start = i + 1;
-    }
+    });
     if (start < n)
         length_ += n - start;
 }
