@@ -160,7 +160,12 @@ void QtComPort::openOn(quint16 n)
 
     // Bytes handed on at once: every round trip of an exchange (the firmware
     // update has thousands) would otherwise wait for the adapter's timer.
-    lowLatency_ = requestLowLatency(serial_->handle(), device);
+#ifdef Q_OS_WIN
+    const qintptr handle = reinterpret_cast<qintptr>(serial_->handle());
+#else
+    const qintptr handle = serial_->handle();
+#endif
+    lowLatency_ = requestLowLatency(handle, device);
 
     doubtfulErrors_ = 0;
     // Whatever arrived while the port was closed is not for this session.
