@@ -214,6 +214,7 @@ std::unique_ptr<Sink> openSink(const QString& path, const WriteControl& control)
 #ifdef Q_OS_UNIX
         return std::make_unique<DirectSink>(openDirect(path, control), true, path, control);
 #else
+        (void)control;  // no special files to wait for on this system
         break;
 #endif
     }

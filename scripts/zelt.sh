@@ -6,6 +6,8 @@
 #                         MinGW-w64 and run its tests under Wine, then build and run
 #                         every test once more under the address and
 #                         undefined-behaviour sanitizers
+#   scripts/zelt.sh windows  install what is missing and cross-build the Windows
+#                         programs, their installer and portable zip (build-windows)
 #   scripts/zelt.sh install  only install what is missing (scripts/fuzz.sh uses it)
 set -euo pipefail
 
@@ -13,6 +15,8 @@ here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="${ZELT_BUILD_DIR:-$here/build}"
 asan_build="${ZELT_ASAN_BUILD_DIR:-$here/build-asan}"
 win_build="${ZELT_WIN_BUILD_DIR:-$here/build-win}"
+win_app_build="${ZELT_WINDOWS_BUILD_DIR:-$here/build-windows}"
+toolchains="${ZELT_TOOLCHAINS:-$here/../shared/toolchains}"
 mode="${1:-}"
 
 packages=(cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools qt6-serialport-dev libgtest-dev
@@ -22,7 +26,9 @@ packages=(cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools qt6-serialport-d
           clang libclang-rt-14-dev)  # clang and its libFuzzer: the fuzzers of scripts/fuzz.sh
 # The Windows layer's cross-build and its tests: MinGW-w64, GoogleTest's
 # sources (built for Windows with the tests) and Wine.
-windows_packages=(g++-mingw-w64-x86-64-posix googletest wine wine64)
+windows_packages=(g++-mingw-w64-x86-64-posix googletest wine wine64
+                  nsis          # the installer
+                  openbox imagemagick)  # the installed programs' trial: a window manager, screenshots
 
 # install_missing <package...>
 install_missing() {
@@ -88,6 +94,47 @@ run_windows_tests() {
   return $rc
 }
 
+# The Windows programs: the whole tool cross-built with MinGW-w64 against the
+# Qt and FFTW of the Windows toolchain (../shared/toolchains, unpacked into
+# the build folder; rebuilt from Debian's sources by its script when its
+# archive is missing, which takes more than an hour), then the installer and
+# the portable zip (cpack). The host's Qt supplies moc, rcc and lrelease.
+windows_prefix() {
+  local name=qt6.4.2-fftw3.3.10-mingw-w64-x86_64 dest="$win_app_build/toolchain"
+  if [ -f "$dest/$name/.unpacked" ] && [ "$dest/$name/.unpacked" -nt "$toolchains/$name.tar.xz" ]; then
+    echo "$dest/$name"
+    return
+  fi
+  if [ ! -f "$toolchains/$name.tar.xz" ]; then
+    [ -x "$toolchains/build-qt-mingw.sh" ] || {
+      echo "zelt: the Windows toolchain is not in $toolchains (its archive or build-qt-mingw.sh)" >&2
+      exit 1
+    }
+    echo "zelt: the Windows toolchain's archive is missing; building it (more than an hour)" >&2
+    "$toolchains/build-qt-mingw.sh" >&2
+  fi
+  "$toolchains/unpack.sh" "$dest" >/dev/null
+  touch "$dest/$name/.unpacked"
+  echo "$dest/$name"
+}
+
+build_windows_programs() {
+  local prefix
+  prefix="$(windows_prefix)"
+  echo "zelt: the Windows programs (cross-built with the toolchain in $prefix)"
+  cmake -S "$here" -B "$win_app_build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+        -DCMAKE_TOOLCHAIN_FILE="$prefix/lib/cmake/Qt6/qt.toolchain.cmake" >/dev/null
+  cmake --build "$win_app_build" -j "$(nproc)"
+  (cd "$win_app_build" && cpack -G "NSIS;ZIP" >/dev/null)
+  ls "$win_app_build"/zelt-view-*-win64.exe "$win_app_build"/zelt-view-*-win64.zip
+}
+
+# The installed programs tried as a Windows user gets them (tests/win/installed-trial.sh).
+run_windows_trial() {
+  echo "zelt: the Windows programs installed and tried under Wine"
+  "$here/tests/win/installed-trial.sh" "$win_app_build" "$build"
+}
+
 # The whole suite once more, built with the address and undefined-behaviour
 # sanitizers in a build folder of its own. Any report fails the run: the
 # sanitizers stop the process at the first finding (its test fails), and the
@@ -129,7 +176,9 @@ run_asan_tests() {
 case "$mode" in
   run)  install_missing "${packages[@]}"; build_all; run_tool ;;
   test) install_missing "${packages[@]}" "${windows_packages[@]}"; build_all; run_tests
-        build_windows_layer; run_windows_tests; build_asan; run_asan_tests ;;
+        build_windows_layer; run_windows_tests; build_windows_programs; run_windows_trial
+        build_asan; run_asan_tests ;;
+  windows) install_missing "${packages[@]}" "${windows_packages[@]}"; build_windows_programs ;;
   install) install_missing "${packages[@]}" ;;
-  *)    echo "usage: scripts/zelt.sh run|test|install" >&2; exit 2 ;;
+  *)    echo "usage: scripts/zelt.sh run|test|windows|install" >&2; exit 2 ;;
 esac
