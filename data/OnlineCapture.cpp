@@ -22,7 +22,7 @@
 namespace zelt {
 
 namespace {
-constexpr int kIdleTickMs = 1000;
+constexpr int kCaptureIdleTickMs = 1000;
 constexpr int kListingHeight = 160;
 }  // namespace
 
@@ -80,7 +80,7 @@ void OnlineCaptureFeature::Button40Click()
         f_.Memo1->addLine(capture_.replyLine());
     } catch (...) {
         f_.ProgressBar1->hide();
-        f_.Timer1->setInterval(f_.savedTimerInterval > 0 ? f_.savedTimerInterval : kIdleTickMs);
+        f_.Timer1->setInterval(f_.savedTimerInterval > 0 ? f_.savedTimerInterval : kCaptureIdleTickMs);
         throw;
     }
     f_.noteLoggerActivity();  // the stream's silence counts from its request
@@ -145,7 +145,7 @@ void OnlineCaptureFeature::finish(End how, const QString& reason)
     f_.ProgressBar1->hide();
 
     // The tick runs again, at its pace from before the capture.
-    f_.Timer1->setInterval(f_.savedTimerInterval > 0 ? f_.savedTimerInterval : kIdleTickMs);
+    f_.Timer1->setInterval(f_.savedTimerInterval > 0 ? f_.savedTimerInterval : kCaptureIdleTickMs);
 
     if (stopError)
         std::rethrow_exception(stopError);

@@ -20,7 +20,7 @@ namespace {
 
 // The grid's labels and lines in the desktop's "grey text" colour: a mid
 // grey that reads well on the window's light background.
-const QColor kGrayText(109, 109, 109);
+const QColor kGridGray(109, 109, 109);
 const QColor kGrey(0x80, 0x80, 0x80);
 const QColor kSilver(0xC0, 0xC0, 0xC0);
 const QColor kMagenta(0xFF, 0x00, 0xFF);
@@ -113,9 +113,9 @@ Colours coloursFor(const GraphView& v)
     if (!isDarkBackground(paper)) {
         c.axis = c.centre = c.pin = QColor(Qt::black);
         c.axisSide = c.division = c.wide = kGrey;
-        c.gridMajor = kGrayText;
+        c.gridMajor = kGridGray;
         c.gridMinor = kSilver;
-        c.labelText = readableOn(kGrayText, paper, kTextContrast);
+        c.labelText = readableOn(kGridGray, paper, kTextContrast);
         c.bracket = kLime;
         c.temperature = kRed;
         c.humidity = v.highlight;

@@ -122,7 +122,10 @@ build_windows_programs() {
   local prefix
   prefix="$(windows_prefix)"
   echo "zelt: the Windows programs (cross-built with the toolchain in $prefix)"
-  cmake -S "$here" -B "$win_app_build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+  # A unity build: each library compiled as a few large files, which reads
+  # Qt's headers a few times instead of once per file (the cross-build takes
+  # under half the time).
+  cmake -S "$here" -B "$win_app_build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_UNITY_BUILD=ON \
         -DCMAKE_TOOLCHAIN_FILE="$prefix/lib/cmake/Qt6/qt.toolchain.cmake" >/dev/null
   cmake --build "$win_app_build" -j "$(nproc)"
   (cd "$win_app_build" && cpack -G "NSIS;ZIP" >/dev/null)
