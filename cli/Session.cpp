@@ -479,11 +479,12 @@ void Session::firmware(const ByteLines& image, const QByteArray& skipKey)
                                             "sending for %2 s: \"e\" was not sent, nothing of the image was sent")
                                  .arg(portName())
                                  .arg((deadlineMs() + 999) / 1000)};
-        const FirmwareTransfer::Wait ready = transfer.erase(timeoutMs_, pause);
+        const FirmwareTransfer::Wait ready = transfer.erase(timeoutMs_, deadlineMs(), pause);
         if (ready != FirmwareTransfer::Wait::Got)
             throw Failure{1, QStringLiteral("after the loader call: ") +
-                                 firmwareNotReadyMessage(timeoutMs_, ready == FirmwareTransfer::Wait::PortClosed,
-                                                     UpdateFrom::CommandLine)};
+                                 firmwareNotReadyMessage(ready == FirmwareTransfer::Wait::Overdue ? deadlineMs() : timeoutMs_,
+                                                         ready == FirmwareTransfer::Wait::PortClosed,
+                                                         UpdateFrom::CommandLine)};
         progress_.begin(QStringLiteral("firmware"), image.size(), QStringLiteral("lines"));
         imageGoing_ = true;
         transfer.start(image, skipKey);
@@ -513,9 +514,10 @@ void Session::firmware(const ByteLines& image, const QByteArray& skipKey)
             }
         }
         progress_.end();
-        const FirmwareTransfer::Wait verified = transfer.verify(timeoutMs_, pause);
+        const FirmwareTransfer::Wait verified = transfer.verify(timeoutMs_, deadlineMs(), pause);
         if (verified != FirmwareTransfer::Wait::Got)
-            throw Failure{1, firmwareNoVerifyMessage(timeoutMs_, verified == FirmwareTransfer::Wait::PortClosed,
+            throw Failure{1, firmwareNoVerifyMessage(verified == FirmwareTransfer::Wait::Overdue ? deadlineMs() : timeoutMs_,
+                                                     verified == FirmwareTransfer::Wait::PortClosed,
                                                      UpdateFrom::CommandLine)};
         transfer.restart();
     } catch (const PortError& e) {

@@ -50,6 +50,8 @@ void OnlineCaptureFeature::Button40Click()
     // The reading request; the memo is cleared once the port is open, so a
     // busy port loses no data set.
     capture_.requestReading();
+    QElapsedTimer sinceRequest;
+    sinceRequest.start();
     f_.Memo1->clear();
     // The tick waits for the reply (it would close the port under it); the
     // reply's end mark starts it again.
@@ -63,7 +65,7 @@ void OnlineCaptureFeature::Button40Click()
     f_.onlineSampleCount = captureSeconds(value) * kSamplesPerSecond;
 
     // The reply, listed by the dispatcher, becomes the listing's second line.
-    waitForReadingReply();
+    waitForReadingReply(sinceRequest);
     const QByteArray replyLine = CaptureExchange::readingLineOf(f_.Memo1->store());
     f_.Memo1->clear();
 
@@ -86,21 +88,27 @@ void OnlineCaptureFeature::Button40Click()
     f_.noteLoggerActivity();  // the stream's silence counts from its request
 }
 
-void OnlineCaptureFeature::waitForReadingReply()
+void OnlineCaptureFeature::waitForReadingReply(const QElapsedTimer& sinceRequest)
 {
-    // The reply's end mark closes the port. A person takes longer to answer
-    // the box than the logger to reply; this covers a quicker confirmation.
+    // The reply's end mark closes the port. A person usually takes longer to
+    // answer the box than the logger to reply; this covers a quicker
+    // confirmation. The reply is waited for while the logger is not silent
+    // for the silence limit (from the request or its last byte): a reply cut
+    // short would lose the capture's temperature, and its late bytes would
+    // be taken for samples.
     ComPort& port = *f_.ApdComPort1;
-    if (!port.Open())
+    const auto over = [&] {
+        return !port.Open() || std::min(sinceRequest.elapsed(), f_.loggerSilentForMs()) >= f_.silentLoggerMs;
+    };
+    if (over())
         return;
     QEventLoop loop;
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-        if (!port.Open())
+        if (over())
             loop.quit();
     });
     poll.start(5);
-    QTimer::singleShot(replyWaitMs, &loop, &QEventLoop::quit);
     loop.exec(QEventLoop::ExcludeUserInputEvents);
 }
 

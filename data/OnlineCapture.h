@@ -6,6 +6,7 @@
 // the log memo once the stream has ended.
 #include "data/CaptureExchange.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 
@@ -28,14 +29,12 @@ public:
     // The dispatcher hands over the bytes while a capture runs.
     void receive(quint16 count);
 
-    // How long a capture waits for the reply to the reading request when the
-    // duration was confirmed before it came.
-    int replyWaitMs = 1000;
-
 private:
     using End = CaptureExchange::End;
     void finish(End how, const QString& reason = QString());
-    void waitForReadingReply();
+    // Waits for the reply to the reading request (asked `sinceRequest` ago)
+    // when the duration was confirmed before it came.
+    void waitForReadingReply(const QElapsedTimer& sinceRequest);
 
     TForm1& f_;
     CaptureExchange capture_;

@@ -1,6 +1,7 @@
 #include "data/TForm5.h"
 
 #include "platform/PeriodicTimer.h"
+#include "platform/Readable.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -46,6 +47,7 @@ TForm5::TForm5(QWidget* parent) : QWidget(parent, Qt::Dialog)
     Button1->setGeometry(96, 70, 70, 26);
     Timer1 = new PeriodicTimer(1000, this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
+    fitLabelsToText(this);  // a larger desktop font cuts no caption
 }
 
 }  // namespace zelt

@@ -22,6 +22,8 @@
 #include <QThread>
 #include <QTimer>
 
+#include <algorithm>
+
 namespace zelt {
 
 namespace {
@@ -71,6 +73,11 @@ FirmwareFeature::FirmwareFeature(TForm1& form) : QObject(&form), f_(form), trans
     f_.onClick(f_.Button39, [this] { Button39Click(); });
     f_.onClick(hexFileButton, [this] { openHexFileClick(); });
     f_.hooks.firmwareReceive = [this] { firmwareReceive(); };
+    // The simulated-logger notice is shown on the same proof as the stand-in.
+    f_.hooks.proveSimulator = [this] {
+        checkSimulatedLogger();
+        return simulatedLoggerAttached();
+    };
     stallWatch_ = new QTimer(this);
     stallWatch_->setInterval(200);
     connect(stallWatch_, &QTimer::timeout, this, [this] { f_.guard([this] { checkStall(); }); });
@@ -235,7 +242,7 @@ void FirmwareFeature::Button39Click()
     waitingForReady_ = true;
     FirmwareTransfer::Wait wait = FirmwareTransfer::Wait::TimedOut;
     try {
-        wait = transfer_.erase(readyLimitMs, pauseForPort);
+        wait = transfer_.erase(f_.silentLoggerMs, handshakeDeadlineMs(), pauseForPort);
     } catch (...) {
         waitingForReady_ = false;
         f_.Timer1->setInterval(f_.savedTimerInterval);
@@ -244,7 +251,7 @@ void FirmwareFeature::Button39Click()
     waitingForReady_ = false;
     if (wait != FirmwareTransfer::Wait::Got) {
         f_.Timer1->setInterval(f_.savedTimerInterval);
-        f_.dialogs().message(firmwareNotReadyMessage(readyLimitMs, wait == FirmwareTransfer::Wait::PortClosed));
+        f_.dialogs().message(firmwareNotReadyMessage(limitOf(wait), wait == FirmwareTransfer::Wait::PortClosed));
         return;
     }
 
@@ -267,6 +274,16 @@ void FirmwareFeature::Button39Click()
     guardedSend([&] { transfer_.start(sending, skipKey); });
     if (transferRunning_)
         stallWatch_->start();
+}
+
+int FirmwareFeature::handshakeDeadlineMs() const
+{
+    return 2 * f_.silentLoggerMs;
+}
+
+int FirmwareFeature::limitOf(FirmwareTransfer::Wait wait) const
+{
+    return wait == FirmwareTransfer::Wait::Overdue ? handshakeDeadlineMs() : f_.silentLoggerMs;
 }
 
 void FirmwareFeature::guardedSend(const std::function<void()>& send)
@@ -319,14 +336,14 @@ void FirmwareFeature::finish()
     // not talk into it.
     FirmwareTransfer::Wait wait = FirmwareTransfer::Wait::TimedOut;
     try {
-        wait = transfer_.verify(verifyLimitMs, pauseForPort);
+        wait = transfer_.verify(f_.silentLoggerMs, handshakeDeadlineMs(), pauseForPort);
     } catch (...) {
         f_.Timer1->setInterval(f_.savedTimerInterval);
         throw;
     }
     f_.Timer1->setInterval(f_.savedTimerInterval);
     if (wait != FirmwareTransfer::Wait::Got) {
-        f_.dialogs().message(firmwareNoVerifyMessage(verifyLimitMs, wait == FirmwareTransfer::Wait::PortClosed));
+        f_.dialogs().message(firmwareNoVerifyMessage(limitOf(wait), wait == FirmwareTransfer::Wait::PortClosed));
         return;
     }
     transfer_.restart();
@@ -337,9 +354,10 @@ void FirmwareFeature::checkStall()
 {
     if (!f_.firmwareSending || waitingForReady_ || inArrival_ || !transfer_.sending())
         return;
-    if (transfer_.sinceLineSentMs() < lineLimitMs)
+    // Silence counts from the later of the line sent and the last byte.
+    if (std::min(transfer_.sinceLineSentMs(), f_.loggerSilentForMs()) < f_.silentLoggerMs)
         return;
-    abandon(firmwareStalledMessage(transfer_.lineIndex() - 1, transfer_.lineCount(), lineLimitMs));
+    abandon(firmwareStalledMessage(transfer_.lineIndex() - 1, transfer_.lineCount(), f_.silentLoggerMs));
 }
 
 void FirmwareFeature::abandon(const QString& message)

@@ -14,10 +14,15 @@
 // question) and ask for the file. A label beside the buttons names the image "Update"
 // sends.
 //
-// Both handshakes wait for the logger inside their handler. Each wait has a
-// time limit, and a transfer whose logger stops answering is ended by a
-// watch of its own (the tool's silent-logger watchdog leaves transfers
-// alone); each of these ends with a message and the tick running again.
+// Both handshakes wait for the logger inside their handler, and a transfer
+// whose logger stops answering is ended by a watch of its own (the tool's
+// silent-logger watchdog leaves transfers alone). They give up only a
+// logger that has gone silent: one that sends nothing for the window's
+// silence limit (`silentLoggerMs`, the options' 無応答待ち), counted from
+// its last byte or from what was last sent to it, whichever is later. A
+// handshake whose logger keeps sending without its answer ends at twice
+// that limit, since the window takes no input while it waits. Each ends
+// with a message and the tick running again.
 #include "firmware/FirmwareTransfer.h"
 #include "platform/ByteLines.h"
 
@@ -46,12 +51,6 @@ public:
     // The dispatcher's firmware branch: the logger answered the last line.
     void firmwareReceive();
 
-    // Time limits, in ms: the answer '#' to "e" (the loader erases the
-    // program memory first), the 'M' after "qs" (it verifies the image), and
-    // the answer to one line.
-    int readyLimitMs = 10000;
-    int verifyLimitMs = 10000;
-    int lineLimitMs = 5000;
     // The simulated logger's answer to its question, before "Start" calls the
     // loader.
     int simulatorProofLimitMs = 5000;
@@ -90,6 +89,10 @@ private:
     // Runs a step that sends to the logger; a port error ends the transfer.
     void guardedSend(const std::function<void()>& send);
     void checkStall();
+    // A handshake's end while the logger keeps sending without its answer.
+    int handshakeDeadlineMs() const;
+    // The limit a failed handshake wait ran into, for its message.
+    int limitOf(FirmwareTransfer::Wait wait) const;
 
     TForm1& f_;
     ByteLines fileImage_;       // the checked lines of the opened HEX file

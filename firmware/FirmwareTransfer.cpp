@@ -3,6 +3,8 @@
 #include "link/ComPort.h"
 #include "link/LoggerLink.h"
 
+#include <optional>
+
 namespace zelt {
 
 namespace {
@@ -13,6 +15,32 @@ QString seconds(int ms)
 {
     return QString::number((ms + 999) / 1000);
 }
+
+// The limits of a wait for the loader: silence counts from the command and
+// from every byte received; the deadline from the command.
+class WaitLimits {
+public:
+    WaitLimits(int silenceMs, int deadlineMs) : silenceMs_(silenceMs), deadlineMs_(deadlineMs)
+    {
+        sinceCommand_.start();
+        sinceByte_.start();
+    }
+    void byteReceived() { sinceByte_.restart(); }
+    std::optional<FirmwareTransfer::Wait> passed() const
+    {
+        if (sinceByte_.elapsed() >= silenceMs_)
+            return FirmwareTransfer::Wait::TimedOut;
+        if (deadlineMs_ > 0 && sinceCommand_.elapsed() >= deadlineMs_)
+            return FirmwareTransfer::Wait::Overdue;
+        return std::nullopt;
+    }
+
+private:
+    int silenceMs_;
+    int deadlineMs_;
+    QElapsedTimer sinceCommand_;
+    QElapsedTimer sinceByte_;
+};
 
 }  // namespace
 
@@ -80,7 +108,7 @@ void FirmwareTransfer::callLoader()
     port.PutString(QByteArray(kLoaderCall, 5));
 }
 
-FirmwareTransfer::Wait FirmwareTransfer::erase(int limitMs, const Pause& pause)
+FirmwareTransfer::Wait FirmwareTransfer::erase(int silenceMs, int deadlineMs, const Pause& pause)
 {
     LinkState& s = link_.state();
     ComPort& port = link_.port();
@@ -90,12 +118,13 @@ FirmwareTransfer::Wait FirmwareTransfer::erase(int limitMs, const Pause& pause)
         if (!port.Open())
             port.setOpen(true);
         port.PutChar('e');
-        QElapsedTimer t;
-        t.start();
+        WaitLimits limits(silenceMs, deadlineMs);
         for (;;) {
             bool got = false;
-            while (!got && port.CharReady())
+            while (!got && port.CharReady()) {
                 got = port.GetChar() == '#';
+                limits.byteReceived();
+            }
             if (got) {
                 wait = Wait::Got;
                 break;
@@ -104,8 +133,10 @@ FirmwareTransfer::Wait FirmwareTransfer::erase(int limitMs, const Pause& pause)
                 wait = Wait::PortClosed;
                 break;
             }
-            if (t.elapsed() >= limitMs)
+            if (const auto passed = limits.passed()) {
+                wait = *passed;
                 break;
+            }
             pause();
         }
     } catch (...) {
@@ -183,7 +214,7 @@ FirmwareTransfer::Step FirmwareTransfer::sendNext()
     return step;
 }
 
-FirmwareTransfer::Wait FirmwareTransfer::verify(int limitMs, const Pause& pause)
+FirmwareTransfer::Wait FirmwareTransfer::verify(int silenceMs, int deadlineMs, const Pause& pause)
 {
     LinkState& s = link_.state();
     ComPort& port = link_.port();
@@ -196,8 +227,7 @@ FirmwareTransfer::Wait FirmwareTransfer::verify(int limitMs, const Pause& pause)
         ~Release() { s.firmwareSending = 0; }
     } release{s};
     port.PutString("qs");
-    QElapsedTimer t;
-    t.start();
+    WaitLimits limits(silenceMs, deadlineMs);
     for (;;) {
         bool any = false;
         char last = 0;
@@ -207,10 +237,12 @@ FirmwareTransfer::Wait FirmwareTransfer::verify(int limitMs, const Pause& pause)
         }
         if (any && last == 'M')
             return Wait::Got;
+        if (any)
+            limits.byteReceived();
         if (!port.Open())
             return Wait::PortClosed;
-        if (t.elapsed() >= limitMs)
-            return Wait::TimedOut;
+        if (const auto passed = limits.passed())
+            return *passed;
         pause();
     }
 }

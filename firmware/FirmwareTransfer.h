@@ -24,13 +24,20 @@ public:
     // for its loader.
     void callLoader();
 
-    enum class Wait { Got, TimedOut, PortClosed };
+    // How a wait for the loader ended: its answer came; it was silent for
+    // the silence limit; it kept sending until the deadline without the
+    // answer; the port closed.
+    enum class Wait { Got, TimedOut, Overdue, PortClosed };
     using Pause = std::function<void()>;
     // "e": the loader erases the program memory and answers '#' (any byte
     // before it is dropped). Marks the line as the transfer's first, so the
     // receive path hands every byte to the transfer. pause runs between
-    // looks at the port. A wait that fails leaves the line to the others.
-    Wait erase(int limitMs, const Pause& pause);
+    // looks at the port. The loader is waited for while it is not silent for
+    // silenceMs (counted from "e" and from each byte it sends), but no longer
+    // than deadlineMs in all (0: no deadline), so that a line that talks
+    // without end cannot hold the wait. A wait that fails leaves the line to
+    // the others.
+    Wait erase(int silenceMs, int deadlineMs, const Pause& pause);
 
     // Starts sending the image: what came with the '#' is dropped (only
     // answers to the lines may pace the transfer), and line 0 goes out.
@@ -48,8 +55,9 @@ public:
     Step sendNext();
 
     // "qs": the loader verifies the image and answers 'M'; then "m" restarts
-    // the logger. The line is the others' again whatever the outcome.
-    Wait verify(int limitMs, const Pause& pause);
+    // the logger. The line is the others' again whatever the outcome. The
+    // limits are those of erase().
+    Wait verify(int silenceMs, int deadlineMs, const Pause& pause);
     void restart();
 
     // Ends a transfer that cannot go on.

@@ -9,6 +9,7 @@
 #include <QLine>
 #include <QVector>
 #include <QPushButton>
+#include <QStyle>
 #include <QTableWidget>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -191,8 +192,33 @@ void AnalysisPanel::showAnalysis(const IntervalAnalysis& r, const GraphSampleTab
             Table->setItem(row, a, item);
         }
     }
+    fitColumns();
     Spectrum->setSpectra(r, unit);
     SaveCsvButton->setEnabled(r.count > 0);
+}
+
+void AnalysisPanel::fitColumns()
+{
+    // The three columns share the table's width equally, so each is made as
+    // wide as the widest text any of them holds, with the margins the view
+    // leaves on either side of a cell's text: no cell is cut ("496 mHz", not
+    // "496 …"). The table, and with it the panel, is then at least as wide
+    // as the row titles and three such columns.
+    const QFontMetrics metrics(Table->font());
+    int widest = 0;
+    for (int row = 0; row < Table->rowCount(); ++row)
+        for (int column = 0; column < Table->columnCount(); ++column)
+            if (const QTableWidgetItem* item = Table->item(row, column))
+                widest = std::max(widest, metrics.horizontalAdvance(item->text()));
+    const QFontMetrics headerMetrics(Table->horizontalHeader()->font());
+    for (int column = 0; column < Table->columnCount(); ++column)
+        if (const QTableWidgetItem* title = Table->horizontalHeaderItem(column))
+            widest = std::max(widest, headerMetrics.horizontalAdvance(title->text()));
+    const int textMargin = Table->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, Table) + 1;
+    const int columnWidth = widest + 2 * textMargin + 2;  // and the grid line, with a pixel to spare
+    Table->horizontalHeader()->setMinimumSectionSize(columnWidth);
+    const int rowTitles = std::max(Table->verticalHeader()->sizeHint().width(), Table->verticalHeader()->width());
+    Table->setMinimumWidth(rowTitles + Table->columnCount() * columnWidth + 2 * Table->frameWidth());
 }
 
 }  // namespace zelt

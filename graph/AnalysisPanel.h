@@ -41,6 +41,10 @@ public:
     SpectrumView* Spectrum = nullptr;
     QPushButton* SaveCsvButton = nullptr;
     std::function<void()> onSaveCsv;
+
+private:
+    // Sizes the columns so that every cell's text is whole.
+    void fitColumns();
 };
 
 // A value in the unit: G as is, or m/s².

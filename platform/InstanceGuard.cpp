@@ -8,7 +8,6 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
-#include <pwd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -30,9 +29,7 @@ namespace {
 
 QString ownerText(uid_t uid)
 {
-    const passwd* pw = getpwuid(uid);
-    return pw && pw->pw_name ? QStringLiteral("user %1 (uid %2)").arg(QString::fromLocal8Bit(pw->pw_name)).arg(uid)
-                             : QStringLiteral("uid %1").arg(uid);
+    return QString::fromLocal8Bit(ownerName(static_cast<long>(uid)).c_str());
 }
 
 }  // namespace
@@ -59,7 +56,7 @@ InstanceGuard::InstanceGuard(const QString& name)
     if (fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != geteuid()) {
         error_ = !S_ISREG(st.st_mode)
                      ? QStringLiteral("the single-instance lock %1 is not an ordinary file").arg(path)
-                     : QStringLiteral("the single-instance lock %1 belongs to %2, not to you (%3); remove it")
+                     : QStringLiteral("the single-instance lock %1 belongs to %2, not to you, %3; remove it")
                            .arg(path, ownerText(st.st_uid), ownerText(geteuid()));
         ::close(fd_);
         fd_ = -1;

@@ -69,13 +69,6 @@ namespace zelt {
 
 namespace {
 
-std::string userName(uid_t uid)
-{
-    const passwd* pw = getpwuid(uid);
-    std::string text = pw && pw->pw_name ? std::string("user ") + pw->pw_name + " (uid " : std::string("(uid ");
-    return text + std::to_string(static_cast<long>(uid)) + ")";
-}
-
 std::string octal(mode_t mode)
 {
     char text[8];
@@ -156,6 +149,16 @@ std::string registeredDevice(const std::string& dir, int comNumber)
 
 }  // namespace
 
+std::string ownerName(long uid)
+{
+    // A passwd entry may exist with an empty name; the uid alone says more.
+    const passwd* pw = getpwuid(static_cast<uid_t>(uid));
+    const std::string number = "uid " + std::to_string(uid);
+    if (!pw || !pw->pw_name || !*pw->pw_name)
+        return number;
+    return "user " + std::string(pw->pw_name) + " (" + number + ")";
+}
+
 bool checkPrivateFolder(const std::string& path, bool create, std::string* error)
 {
     if (path.empty())
@@ -177,7 +180,7 @@ bool checkPrivateFolder(const std::string& path, bool create, std::string* error
         return refuse(error, path, "it is not a folder");
     if (st.st_uid != geteuid())
         return refuse(error, path,
-                      "it belongs to " + userName(st.st_uid) + ", not to you, " + userName(geteuid()) +
+                      "it belongs to " + ownerName(st.st_uid) + ", not to you, " + ownerName(geteuid()) +
                           ". Another user made it first; remove it or set XDG_RUNTIME_DIR to a folder of your own");
     if (st.st_mode & (S_IWGRP | S_IWOTH))
         return refuse(error, path,

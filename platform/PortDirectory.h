@@ -19,6 +19,10 @@
 
 namespace zelt {
 
+// Who a uid is, for messages: "user NAME (uid N)" when the system knows a
+// name for it, else "uid N".
+std::string ownerName(long uid);
+
 // Checks that path is a folder only the user can write: not a symbolic link,
 // owned by the user, not writable by group or others. With create, a missing
 // folder is made first (mode 0700). Returns false with *error naming the

@@ -6,6 +6,9 @@
 #include <QLabel>
 #include <QPainter>
 #include <QPointer>
+#include <QPushButton>
+#include <QStyleOptionButton>
+#include <QStylePainter>
 #include <QStyle>
 #include <QTextDocument>
 #include <QVariant>
@@ -159,13 +162,77 @@ int heightNeeded(const QLabel* label, const QFontMetrics& metrics)
     return std::max({lineHeight - 2 * above, 2 * below - lineHeight, ink.height()}) + 1;
 }
 
+// ---- buttons that fit their caption
+
+// The button's look as it paints itself, with the caption given.
+QStyleOptionButton buttonOption(const QPushButton* button, const QString& text)
+{
+    QStyleOptionButton option;
+    option.initFrom(button);
+    option.features = QStyleOptionButton::None;
+    if (button->isFlat())
+        option.features |= QStyleOptionButton::Flat;
+    if (button->menu())
+        option.features |= QStyleOptionButton::HasMenu;
+    if (button->autoDefault())
+        option.features |= QStyleOptionButton::AutoDefaultButton;
+    if (button->isDefault())
+        option.features |= QStyleOptionButton::DefaultButton;
+    if (button->isDown())
+        option.state |= QStyle::State_Sunken;
+    if (button->isChecked())
+        option.state |= QStyle::State_On;
+    if (!button->isFlat() && !button->isDown())
+        option.state |= QStyle::State_Raised;
+    option.text = text;
+    option.icon = button->icon();
+    option.iconSize = button->iconSize();
+    return option;
+}
+
+bool fitsAsCaption(const QPushButton* button)
+{
+    return !button->text().isEmpty() && button->icon().isNull() && !button->isWindow();
+}
+
+// Where the button writes its caption, in its own coordinates.
+QRect captionArea(const QPushButton* button)
+{
+    const QStyleOptionButton option = buttonOption(button, button->text());
+    return button->style()->subElementRect(QStyle::SE_PushButtonContents, &option, button);
+}
+
+int captionWidth(const QPushButton* button, const QFontMetrics& metrics)
+{
+    return metrics.size(Qt::TextShowMnemonic, button->text()).width();
+}
+
+bool captionCut(const QPushButton* button)
+{
+    return fitsAsCaption(button) && captionWidth(button, button->fontMetrics()) > captionArea(button).width();
+}
+
+// A caption wider than its button, painted elided (the button keeps its
+// caption as its text: only what is drawn is shortened).
+bool paintElidedCaption(QPushButton* button)
+{
+    if (!captionCut(button))
+        return false;
+    const int room = captionArea(button).width();
+    const QString shown = button->fontMetrics().elidedText(button->text(), Qt::ElideRight, room, Qt::TextShowMnemonic);
+    QStylePainter painter(button);
+    painter.drawControl(QStyle::CE_PushButton, buttonOption(button, shown));
+    return true;
+}
+
 class LabelFitter : public QObject {
 public:
     explicit LabelFitter(QWidget* window) : QObject(window), window_(window)
     {
         window->installEventFilter(this);
-        for (QLabel* label : window->findChildren<QLabel*>(Qt::FindDirectChildrenOnly))
-            label->installEventFilter(this);
+        for (QWidget* w : window->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+            if (qobject_cast<QLabel*>(w) || qobject_cast<QPushButton*>(w))
+                w->installEventFilter(this);
         fitAll();
     }
 
@@ -181,13 +248,22 @@ public:
             case QEvent::StyleChange:
                 fitAll();
                 break;
-            case QEvent::ChildAdded:
-                if (auto* label = qobject_cast<QLabel*>(static_cast<QChildEvent*>(event)->child()))
-                    label->installEventFilter(this);
+            case QEvent::ChildAdded: {
+                QObject* child = static_cast<QChildEvent*>(event)->child();
+                if (qobject_cast<QLabel*>(child) || qobject_cast<QPushButton*>(child))
+                    child->installEventFilter(this);
                 break;
+            }
             default:
                 break;
             }
+            return false;
+        }
+        if (auto* button = qobject_cast<QPushButton*>(watched)) {
+            if (event->type() == QEvent::FontChange || event->type() == QEvent::Show)
+                fitAll();
+            if (event->type() == QEvent::Paint)
+                return paintElidedCaption(button);
             return false;
         }
         auto* label = qobject_cast<QLabel*>(watched);
@@ -222,6 +298,21 @@ private:
         for (QWidget* w : children)
             if (!w->isWindow())
                 places.emplace_back(w, designRect(w));
+        // Buttons first: each grows only into room no other control holds,
+        // and the labels then see the buttons where they stand.
+        for (auto& [w, place] : places) {
+            auto* button = qobject_cast<QPushButton*>(w);
+            if (!button)
+                continue;
+            const QRect design = place;
+            button->setProperty(kDesignRect, design);
+            if (fitsAsCaption(button) && !button->isHidden())
+                place = fitButton(button, design, places);
+            if (button->geometry() != place)
+                button->setGeometry(place);
+            button->setProperty(kFittedRect, place);
+            showWholeInTip(button, button->text(), captionCut(button));
+        }
         for (const auto& [w, design] : places) {
             auto* label = qobject_cast<QLabel*>(w);
             if (!label)
@@ -233,26 +324,62 @@ private:
             if (label->geometry() != place)
                 label->setGeometry(place);
             label->setProperty(kFittedRect, place);
-            // Elided text is whole in the tooltip, above what the window's
-            // own tooltip for the label says.
-            const bool elided =
-                fitsAsPlainText(label) && textSize(label, label->fontMetrics()).width() > textArea(label).width();
-            const QString setTip = label->property(kFitTip).toString();
-            if (setTip.isEmpty() || label->toolTip() != setTip)
-                label->setProperty(kBaseTip, label->toolTip());  // the window's own, set since
-            const QString baseTip = label->property(kBaseTip).toString();
-            if (elided) {
-                const QString tip = baseTip.isEmpty() || baseTip == label->text() ? label->text()
-                                                                                   : label->text() + QLatin1Char('\n') + baseTip;
-                label->setToolTip(tip);
-                label->setProperty(kFitTip, tip);
-            } else if (!setTip.isEmpty()) {
-                if (label->toolTip() == setTip)
-                    label->setToolTip(baseTip);
-                label->setProperty(kFitTip, QVariant());
-            }
+            showWholeInTip(label, label->text(),
+                           fitsAsPlainText(label) && textSize(label, label->fontMetrics()).width() > textArea(label).width());
         }
         fitting_ = false;
+    }
+
+    // Elided text is whole in the tooltip, above what the window's own
+    // tooltip for the control says.
+    static void showWholeInTip(QWidget* w, const QString& text, bool elided)
+    {
+        const QString setTip = w->property(kFitTip).toString();
+        if (setTip.isEmpty() || w->toolTip() != setTip)
+            w->setProperty(kBaseTip, w->toolTip());  // the window's own, set since
+        const QString baseTip = w->property(kBaseTip).toString();
+        if (elided) {
+            const QString tip = baseTip.isEmpty() || baseTip == text ? text : text + QLatin1Char('\n') + baseTip;
+            w->setToolTip(tip);
+            w->setProperty(kFitTip, tip);
+        } else if (!setTip.isEmpty()) {
+            if (w->toolTip() == setTip)
+                w->setToolTip(baseTip);
+            w->setProperty(kFitTip, QVariant());
+        }
+    }
+
+    // A button whose caption is wider than its place grows, on both sides
+    // as its caption is centred, into the room beside it that no other
+    // control of the window holds (up to the window's edge); what still
+    // does not fit is painted elided.
+    QRect fitButton(QPushButton* button, const QRect& design, const std::vector<std::pair<QWidget*, QRect>>& places) const
+    {
+        // The frame and margins the style keeps around the caption, and a
+        // little air so that the caption does not touch them.
+        const int chrome = button->width() - captionArea(button).width();
+        const int air = 2 * button->style()->pixelMetric(QStyle::PM_ButtonMargin, nullptr, button) / 3;
+        const int wantW = captionWidth(button, button->fontMetrics()) + chrome + air;
+        if (wantW <= design.width())
+            return design;
+        int left = 0, right = window_->width();  // right: one past the last column it may take
+        for (const auto& [w, o] : places) {
+            if (w == button || o.intersects(design) || o.contains(design) || o.top() > design.bottom() ||
+                o.bottom() < design.top())
+                continue;
+            if (o.left() > design.right())
+                right = std::min(right, o.left() - 2);
+            if (o.right() < design.left())
+                left = std::max(left, o.right() + 3);
+        }
+        const int roomLeft = std::max(0, design.left() - left);
+        const int roomRight = std::max(0, right - 1 - design.right());
+        const int grow = wantW - design.width();
+        // Evenly where both sides have room, else more on the side that has.
+        int toLeft = std::min((grow + 1) / 2, roomLeft);
+        int toRight = std::min(grow - toLeft, roomRight);
+        toLeft = std::min(grow - toRight, roomLeft);
+        return design.adjusted(-toLeft, 0, toRight, 0);
     }
 
     // The label in the font the window gave it; where no room around it

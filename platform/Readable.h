@@ -38,8 +38,12 @@ void keepTextReadable(QLabel* label, const QColor& colour);
 // control or the window's edge); where the room is not wide enough it shows
 // its text elided, whole in its tooltip (above a tooltip of the window's
 // own), and where it is not tall enough it takes a smaller font, down to
-// 60 %. Applies to every label of the window, now and whenever a text, the
-// font or the window's size changes.
+// 60 %. Its push buttons likewise: a caption wider than its button grows
+// the button into the room beside it that no other control holds, and what
+// still does not fit is painted elided, the whole caption in the tooltip;
+// the caption itself (the button's text) stays as it is. Applies to every
+// label and button of the window, now and whenever a text, the font or the
+// window's size changes.
 void fitLabelsToText(QWidget* window);
 
 }  // namespace zelt

@@ -1,5 +1,7 @@
 #include "settings/TForm3.h"
 
+#include "platform/Readable.h"
+
 #include <QGuiApplication>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
@@ -57,6 +59,7 @@ TForm3::TForm3(const QString& initialId, QWidget* parent) : QWidget(parent, Qt::
     Button1 = new QPushButton(QStringLiteral("Set My_ID"), this);
     Button1->setObjectName(QStringLiteral("Button1"));
     Button1->setGeometry(110, 40, 100, 26);
+    fitLabelsToText(this);  // a larger desktop font cuts no caption
     placeInScreenCentre(this);
 }
 
@@ -97,6 +100,7 @@ TForm6::TForm6(QWidget* parent) : QWidget(parent, Qt::Dialog)
     Edit1 = new QLineEdit(QStringLiteral("5"), this);
     Edit1->setObjectName(QStringLiteral("Edit1"));
     Edit1->setGeometry(12, 26, 70, 24);
+    fitLabelsToText(this);
     placeInScreenCentre(this);
 }
 

@@ -129,6 +129,8 @@ void TForm1::Timer1Timer()
                 Timer1->setInterval(interval);
                 return;
             }
+            if (!monitorMode && simulatorCheckPending && !monitorStreamOpen)
+                checkSimulatorNotice();
             if (!monitorMode && refreshPending && !monitorStreamOpen) {
                 ApdComPort1->setOpen(true);
                 ApdComPort1->PutString("p");
@@ -181,13 +183,24 @@ void TForm1::Button4Click()
     ApdComPort1->setOpen(false);
     ApdComPort1->setOpen(true);
     Button4->setText(QStringLiteral("|=|"));
-    const QString notice = platform.portNotice ? platform.portNotice(ApdComPort1->ComNumber()) : QString();
-    simulatorNotice->setText(notice);
-    simulatorNotice->setVisible(!notice.isEmpty());
+    // A registered port is no proof: the logger is asked once the link is
+    // up and the line free.
+    simulatorNotice->clear();
+    simulatorNotice->hide();
+    simulatorCheckPending = platform.portNotice && !platform.portNotice(ApdComPort1->ComNumber()).isEmpty();
     link().connect();
     Image4->show();
     Image5->hide();
     Button45->hide();
+}
+
+void TForm1::checkSimulatorNotice()
+{
+    simulatorCheckPending = false;
+    const QString notice = platform.portNotice ? platform.portNotice(ApdComPort1->ComNumber()) : QString();
+    const bool proven = !notice.isEmpty() && hooks.proveSimulator && hooks.proveSimulator();
+    simulatorNotice->setText(proven ? notice : QString());
+    simulatorNotice->setVisible(proven);
 }
 
 void TForm1::establishLink()
@@ -346,6 +359,7 @@ void TForm1::commandWritten(const QByteArray& bytes)
     if (!command)
         return;
     awaitingAnswer_ = true;
+    answerShownLate_ = false;
     answerAwaitedSince_.restart();
 }
 
@@ -360,16 +374,18 @@ bool TForm1::exchangeMayGoOn()
         awaitingAnswer_ = false;
         return false;
     }
-    if (monitorMode) {
-        // A reading is asked for again when it is late.
-        if (answerAwaitedSince_.elapsed() < monitorReplyLimitMs)
-            return true;
-    } else {
-        // Any other answer goes on while the logger keeps sending: silence
-        // counts from its last byte, or from the command if that is later.
-        const qint64 silent = std::min(answerAwaitedSince_.elapsed(), lastLoggerActivity_.elapsed());
-        if (silent < silentLoggerMs)
-            return true;
+    // An answer goes on while the logger keeps sending: silence counts from
+    // its last byte, or from the command if that is later.
+    const qint64 silent = std::min(answerAwaitedSince_.elapsed(), lastLoggerActivity_.elapsed());
+    if (silent < silentLoggerMs) {
+        // A late reading is not shown as if it were the present one, but its
+        // reply is still waited for (and shown when it comes).
+        if (monitorMode && !answerShownLate_ && answerAwaitedSince_.elapsed() >= monitorReplyLimitMs) {
+            answerShownLate_ = true;
+            if (hooks.monitorStale)
+                hooks.monitorStale();
+        }
+        return true;
     }
     // Given up: the port is closed by the tick, and what was begun of the
     // answer is dropped with it.

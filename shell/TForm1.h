@@ -65,6 +65,9 @@ struct FeatureHooks {
     std::function<void()> monitorSwitchOff;            // leave the monitor as its button does
     std::function<void()> monitorStale;                // a reading did not come: show none
     std::function<void()> monitorReplyEnd;             // the end mark of a monitor reply
+    // Asks the logger on the line whether it is the project's simulator
+    // (see link/SimulatorProof.h); true only when it proved it.
+    std::function<bool()> proveSimulator;
 };
 
 class TForm1 : public QWidget, public SharedState {
@@ -93,9 +96,17 @@ public:
     void establishLink();  // first answer after a connect action
     void showLinkedLook(); // the link picture, memo cleared, logger ready
     void noLinkLook();
+    // The simulated-logger notice: shown only for a logger that has proved
+    // on the line that it is the simulator, not for any port registered
+    // under a COM number. The proof is asked once per connect, by the tick,
+    // when the line is free.
+    void checkSimulatorNotice();
+    bool simulatorCheckPending = false;
 
     // Bytes came from the logger (the silent-logger watchdog's evidence).
     void noteLoggerActivity() { lastLoggerActivity_.restart(); }
+    // How long the logger has sent nothing.
+    qint64 loggerSilentForMs() const { return lastLoggerActivity_.elapsed(); }
     // The only time limit of an exchange: a logger that has sent nothing for
     // this long (counted from its last byte, or from the command when that
     // came later) has gone silent, and the exchange is abandoned. A logger
@@ -121,7 +132,8 @@ public:
         answerEnded_ = true;
     }
     // How long a reading of the live monitor may take before it is shown as
-    // missing and asked for again.
+    // missing ("---"). Its reply is still waited for as any answer is, and
+    // asked for again only once the logger has gone silent (`silentLoggerMs`).
     int monitorReplyLimitMs = 1000;
 
     // The log memo holds a data set (a recording or a capture listing, which
@@ -317,6 +329,7 @@ private:
     QElapsedTimer lastLoggerActivity_;
     bool awaitingAnswer_ = false;
     QElapsedTimer answerAwaitedSince_;
+    bool answerShownLate_ = false;  // the monitor's late reading is shown as missing
     QStringList answers_;          // the last answers shown in the answer line
     int latestAnswerLines_ = 0;    // how many of them the latest exchange gave
     bool answerEnded_ = true;      // the next answer starts a new exchange's

@@ -54,7 +54,8 @@ TEST_F(ConnectE2E, FindsConnectsShowsTheReportAndFollowsUnplugAndReplug)
     EXPECT_EQ(f().Label41->text(), QStringLiteral("20240624"));
     EXPECT_TRUE(f().Button37->isVisibleTo(&f()));
     EXPECT_TRUE(f().Image5->isVisibleTo(&f()));
-    EXPECT_TRUE(f().simulatorNotice->isVisibleTo(&f()));
+    // The simulator proves what it is on the line once the link is free.
+    EXPECT_TRUE(waitFor([&] { return f().simulatorNotice->isVisibleTo(&f()); }, 10000));
     // The settings report filled the settings controls with the logger's values.
     EXPECT_EQ(f().Edit1->text(), QStringLiteral(" 05"));
     EXPECT_EQ(f().Edit2->text(), QStringLiteral("ON"));

@@ -107,7 +107,7 @@ TEST(UpdateOutcome, AFinishedUpdateSaysSoWithItsLineCountAndTheProgressFitsItsBa
 TEST(UpdateOutcome, PortLostMidImageSaysPortLostAndTheLoggersState)
 {
     UpdateTool t;
-    firmwareOf(*t.f).lineLimitMs = 300;
+    t.f->silentLoggerMs = 300;
     t.startUpdate();
     ASSERT_EQ(t.f->firmwareSending, 1);
     for (int i = 0; i < 10; ++i)
@@ -133,7 +133,7 @@ TEST(UpdateOutcome, PortLostMidImageSaysPortLostAndTheLoggersState)
 TEST(UpdateOutcome, SilentLoaderSaysTheLoggersStateAndHowToRepeat)
 {
     UpdateTool t;
-    firmwareOf(*t.f).lineLimitMs = 300;
+    t.f->silentLoggerMs = 300;
     t.startUpdate();
     t.port.feed("\x06");
     ASSERT_TRUE(waitFor([&] { return t.f->firmwareSending == 0; }, 10000));

@@ -454,7 +454,7 @@ TEST(FirmwareTransfer, RefusedWhenTheLogNoLongerHoldsTheImage)
 TEST(FirmwareLimits, NoReadyMarkEndsTheWait)
 {
     FirmwareTool t;
-    t.feature().readyLimitMs = 300;
+    t.f->silentLoggerMs = 300;
     t.start();
     QElapsedTimer clock;
     clock.start();
@@ -477,7 +477,7 @@ TEST(FirmwareLimits, NoReadyMarkEndsTheWait)
 TEST(FirmwareLimits, PortLostDuringTheWait)
 {
     FirmwareTool t;
-    t.feature().readyLimitMs = 20000;
+    t.f->silentLoggerMs = 20000;
     t.start();
     QTimer::singleShot(50, &t.port, [&] { t.port.unplug(); });
     QElapsedTimer clock;
@@ -493,7 +493,7 @@ TEST(FirmwareLimits, VerifyMarkMayComeInPiecesOrNotAtAll)
     for (const bool answered : {true, false}) {
         SCOPED_TRACE(answered ? "answered in pieces" : "never answered");
         FirmwareTool t;
-        t.feature().verifyLimitMs = 300;
+        t.f->silentLoggerMs = 300;
         t.start();
         t.update();
         t.f->Edit22->setText(QStringLiteral(":nothing"));
@@ -516,7 +516,7 @@ TEST(FirmwareLimits, VerifyMarkMayComeInPiecesOrNotAtAll)
 TEST(FirmwareLimits, SilentLoggerStopsTheTransfer)
 {
     FirmwareTool t;
-    t.feature().lineLimitMs = 300;
+    t.f->silentLoggerMs = 300;
     t.start();
     t.update();
     t.port.feed("\x06");  // line 1 goes out and is never answered
@@ -533,6 +533,128 @@ TEST(FirmwareLimits, SilentLoggerStopsTheTransfer)
     t.port.takeWritten();
     t.port.feed("\x06");
     EXPECT_FALSE(t.port.takeWritten().startsWith(':'));
+}
+
+// A loader that answers the update's three waits ("e" with '#', each line,
+// "qs" with 'M'), one of them slowly: it keeps sending other bytes for
+// longer than the silence limit before its answer, or pauses before it for
+// less than the limit (but longer than a fixed limit of a fraction of it
+// would have allowed).
+struct SlowLoader {
+    enum class Step { Ready, Line, Verify };
+    enum class How { KeepsSending, Pauses };
+    FirmwareTool& t;
+    Step slowStep;
+    How how;
+    int slowMs;       // how long it sends or pauses before the answer
+    int lineCount = 0;
+    std::vector<QByteArray> lines;  // image lines received
+    QTimer poll;
+
+    SlowLoader(FirmwareTool& tool, Step step, How h, int ms) : t(tool), slowStep(step), how(h), slowMs(ms)
+    {
+        poll.setInterval(5);
+        QObject::connect(&poll, &QTimer::timeout, [this] { look(); });
+        poll.start();
+    }
+    void look()
+    {
+        const QByteArray w = t.port.takeWritten();
+        if (w.isEmpty() || w == "m")
+            return;
+        Step step = Step::Line;
+        QByteArray answer = "\x06";
+        if (w == "e") {
+            step = Step::Ready;
+            answer = "#";
+        } else if (w == "qs") {
+            step = Step::Verify;
+            answer = "VERIFY OK M";
+        } else {
+            lines.push_back(w);
+            ++lineCount;
+        }
+        // The second line is the slow one of the lines.
+        if (step != slowStep || (step == Step::Line && lineCount != 2)) {
+            QTimer::singleShot(0, &t.port, [this, answer] { t.port.feed(answer); });
+            return;
+        }
+        if (how == How::KeepsSending) {
+            // A byte that is no answer every 100 ms meanwhile.
+            for (int at = 100; at < slowMs; at += 100)
+                QTimer::singleShot(at, &t.port, [this] { t.port.feed("."); });
+        }
+        QTimer::singleShot(slowMs, &t.port, [this, answer] { t.port.feed(answer); });
+    }
+};
+
+TEST(FirmwareLimits, LoaderStillSendingOrPausingWithinTheSilenceLimitIsWaitedFor)
+{
+    using Step = SlowLoader::Step;
+    using How = SlowLoader::How;
+    // Scaled down: a short silence limit, and pauses of half of it, where
+    // fixed limits of a third and a sixth of the default 30 s used to be.
+    const int limit = deadline(1200);
+    struct Case {
+        const char* what;
+        Step step;
+        How how;
+        int slowMs;
+        int limitMs;
+    };
+    const Case cases[] = {
+        {"erasing, sending meanwhile for one and a half times the limit", Step::Ready, How::KeepsSending,
+         limit * 3 / 2, limit},
+        {"erasing, a pause of half the limit", Step::Ready, How::Pauses, limit / 2, limit},
+        {"a line answered after half the limit", Step::Line, How::Pauses, limit / 2, limit},
+        {"verifying, sending meanwhile for one and a half times the limit", Step::Verify, How::KeepsSending,
+         limit * 3 / 2, limit},
+        {"verifying, a pause of half the limit", Step::Verify, How::Pauses, limit / 2, limit},
+        // In real time once: a line answered after 5.5 s, with the default limit.
+        {"a line answered after 5.5 s", Step::Line, How::Pauses, 5500, TForm1::kDefaultSilenceLimitS * 1000},
+    };
+    HexFiles files;
+    const QString small = files.write(QStringLiteral("logger-v2.hex"), joined(kSmallImage, "\r\n"));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        FirmwareTool t(false);
+        t.showIdentified();
+        t.f->silentLoggerMs = c.limitMs;
+        t.f->Timer1->setInterval(1000);
+        t.openHex(small);
+        userClick(t.f->Button37);
+        ASSERT_EQ(t.port.takeWritten(), kLoaderCall);
+        ASSERT_TRUE(t.f->Button39->isVisible());
+        SlowLoader loader(t, c.step, c.how, c.slowMs);
+        userClick(t.f->Button39);
+        ASSERT_TRUE(waitFor([&] { return t.f->firmwareSending == 0; }, 2 * c.slowMs + 10000));
+        EXPECT_EQ(loader.lines, kSmallImageSent);
+        EXPECT_EQ(t.dialogs.messages, (QStringList{kWarning, QStringLiteral("更新が完了しました（9 行のうち 6 行を送信）")}));
+        EXPECT_EQ(t.f->Timer1->interval(), 1000);
+    }
+}
+
+// A loader that sends without end but never its answer cannot hold the
+// window (which takes no input while it waits): the wait ends at twice the
+// silence limit, with the message of a missing answer.
+TEST(FirmwareLimits, LoaderThatNeverStopsSendingEndsTheWait)
+{
+    FirmwareTool t;
+    t.f->silentLoggerMs = 300;
+    t.start();
+    QTimer chatter;
+    QObject::connect(&chatter, &QTimer::timeout, [&] { t.port.feed("."); });
+    chatter.start(50);
+    QElapsedTimer clock;
+    clock.start();
+    t.update(QByteArray());
+    const qint64 took = clock.elapsed();
+    chatter.stop();
+    EXPECT_GE(took, 600);
+    EXPECT_EQ(t.port.takeWritten(), "e");
+    EXPECT_EQ(t.dialogs.messages.back(), firmwareNotReadyMessage(600, false));
+    EXPECT_EQ(t.f->firmwareSending, 0);
+    EXPECT_EQ(t.f->Timer1->interval(), 1000);
 }
 
 TEST(FirmwareEndToEnd, UpdateAgainstTheSimulatedLogger)
@@ -643,6 +765,62 @@ struct ForeignLogger {
         pump.start();
     }
 };
+
+// The notice "Simulated logger on COMn" is the logger's own proof, not the
+// port's registration: a registered pseudo-terminal that answers as a logger
+// does, or stays silent, gets none; the simulator gets it once linked.
+TEST(SimulatorNotice, ShownOnlyForALoggerThatProvesItIsTheSimulator)
+{
+    enum class Logger { Simulator, AnswersAsALogger, Silent };
+    struct Case {
+        const char* what;
+        Logger logger;
+        int com;
+    };
+    for (const Case& c : {Case{"the simulator", Logger::Simulator, 93}, Case{"a pty answering as a logger", Logger::AnswersAsALogger, 94},
+                          Case{"a silent pty", Logger::Silent, 95}}) {
+        SCOPED_TRACE(c.what);
+        SimulatedTool tool(c.com);
+        ForeignLogger foreign;  // answers only when it is the registered device
+        Pty silent;
+        std::string error;
+        if (c.logger == Logger::Simulator) {
+            error = tool.plugIn();
+        } else {
+            const Pty& pty = c.logger == Logger::Silent ? silent : foreign.pty;
+            ASSERT_TRUE(pty.ok());
+            registerPort(c.com, pty.slavePath().toStdString(), &error);
+        }
+        ASSERT_TRUE(error.empty()) << error;
+        TForm1& f = tool.startTool();
+        f.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&f));
+        ASSERT_FALSE(f.platform.portNotice(c.com).isEmpty()) << "registered as a simulated logger would be";
+        switch (c.logger) {
+        case Logger::Simulator:
+            ASSERT_TRUE(waitFor([&] { return tool.idle() && f.simulatorNotice->isVisible(); }, 15000))
+                << "caption " << f.caption().toStdString();
+            EXPECT_EQ(f.simulatorNotice->text(), f.platform.portNotice(c.com));
+            EXPECT_TRUE(f.simulatorNotice->text().startsWith(QStringLiteral("Simulated logger on COM%1").arg(c.com)));
+            break;
+        case Logger::AnswersAsALogger:
+            // Linked, asked, and the line free again after the answer.
+            ASSERT_TRUE(waitFor([&] { return tool.idle() && f.loggerReady == 1 && foreign.heard.contains('?'); }, 15000))
+                << "caption " << f.caption().toStdString();
+            ASSERT_TRUE(waitFor([&] { return tool.idle(); }, 10000));
+            EXPECT_FALSE(f.simulatorNotice->isVisible()) << f.simulatorNotice->text().toStdString();
+            break;
+        case Logger::Silent:
+            // The connect went out, nothing came back, and it was given up.
+            f.setSilenceLimitSeconds(1);
+            ASSERT_TRUE(waitFor([&] { return silent.takeReceived().contains('m'); }, 15000));
+            ASSERT_TRUE(waitFor([&] { return tool.memoHas("// No answer from the logger"); }, 15000));
+            EXPECT_FALSE(f.simulatorNotice->isVisible()) << f.simulatorNotice->text().toStdString();
+            break;
+        }
+        unregisterPort(c.com);
+    }
+}
 
 TEST(FirmwareEndToEnd, StandInOnlyForALoggerThatProvesItIsTheSimulator)
 {

@@ -5,6 +5,7 @@
 #include "data/TForm4.h"
 #include "graph/GraphFeature.h"
 #include "graph/TForm2.h"
+#include "platform/Language.h"
 #include "platform/Readable.h"
 
 #include <QAbstractItemView>
@@ -18,6 +19,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
+#include <QStyle>
 #include <gtest/gtest.h>
 
 using namespace zelt;
@@ -1272,6 +1274,80 @@ TEST(GraphExplore, SlowRecordingsSpectrumSaysItsFrequencies)
     }
     EXPECT_TRUE(svg.contains("8.33 mHz")) << svg.toStdString();
     EXPECT_FALSE(svg.contains("0.0 Hz"));
+}
+
+// The analysis panel of a slow recording (one record a minute) as it
+// opens: every cell's text whole within its column (no "496 …"), in either
+// unit and either language, the dominant frequencies in mHz.
+TEST(GraphOnDisplay, AnalysisPanelShowsEveryCellWholeAsItOpens)
+{
+    // Where the panel opens and how wide depends on the screen: a real one.
+    skipWithoutDisplayServer();
+    if (testing::Test::IsSkipped())
+        return;
+    std::vector<QByteArray> lines{"Start Year=2024 @1G=100", "date time,x(G),y(G),z(G),temperature(C)", "OK"};
+    for (int i = 0; i < 600; ++i) {
+        const int x = static_cast<int>(std::lround(-50 * std::sin(2 * M_PI * i / 10.0)));
+        const int y = static_cast<int>(std::lround(-80 * std::sin(2 * M_PI * i / 3.3)));
+        const int z = static_cast<int>(std::lround(-100 + 30 * std::sin(2 * M_PI * i / 4.2)));
+        lines.push_back(QStringLiteral("2024/06/24 %1:%2:00.000,%3,%4,%5, 20.0")
+                            .arg(9 + i / 60, 2, 10, QLatin1Char('0'))
+                            .arg(i % 60, 2, 10, QLatin1Char('0'))
+                            .arg(x, 4)
+                            .arg(y, 4)
+                            .arg(z, 4)
+                            .toLatin1());
+    }
+    lines.insert(lines.end(), {"", "end", ""});
+    struct Case {
+        Language language;
+        const char* unit;
+    };
+    for (const Case& c : {Case{Language::Japanese, "G"}, Case{Language::Japanese, "m/s²"}, Case{Language::English, "G"},
+                          Case{Language::English, "m/s²"}}) {
+        SCOPED_TRACE(std::string(languageCode(c.language).toStdString()) + " " + c.unit);
+        useLanguage(c.language);
+        GraphTool t;
+        t.openThroughMainWindow(lines);
+        const bool real = QGuiApplication::platformName() != QStringLiteral("offscreen");
+        if (real) {
+            ASSERT_TRUE(QTest::qWaitForWindowExposed(t.g));
+        }
+        const QRect area = t.g->screen()->availableGeometry();
+        if (area.width() < 1280 || area.height() < 1024)
+            GTEST_SKIP() << "the screen is " << area.width() << "x" << area.height() << ", not 1280x1024";
+        if (QString::fromUtf8(c.unit) != t.g->UnitBox->currentText())
+            pick(t.g->UnitBox, QString::fromUtf8(c.unit));
+        QTest::mouseClick(t.g->FitButton, Qt::LeftButton);
+        t.render();
+        QTest::mousePress(t.g, Qt::LeftButton, Qt::ShiftModifier, QPoint(20, 300));
+        QTest::mouseMove(t.g, QPoint(400, 300));
+        QTest::mouseRelease(t.g, Qt::LeftButton, Qt::ShiftModifier, QPoint(799, 300));
+        AnalysisPanel& panel = t.feature->analysisPanel();
+        ASSERT_TRUE(waitFor([&] { return panel.isVisible(); }));
+        if (real) {
+            ASSERT_TRUE(QTest::qWaitForWindowExposed(&panel));
+        }
+        ASSERT_EQ(t.feature->selectionLast() - t.feature->selectionFirst() + 1, 600);
+        QTableWidget& table = *panel.Table;
+        // The margin the view leaves on either side of a cell's text.
+        const int textMargin = table.style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, &table) + 1;
+        const QFontMetrics metrics(table.font());
+        for (int row = 0; row < table.rowCount(); ++row) {
+            for (int column = 0; column < table.columnCount(); ++column) {
+                const QTableWidgetItem* item = table.item(row, column);
+                ASSERT_NE(item, nullptr);
+                const QRect cell = table.visualItemRect(item);
+                ASSERT_TRUE(table.viewport()->rect().contains(cell)) << row << "," << column;
+                EXPECT_LE(metrics.horizontalAdvance(item->text()), cell.width() - 2 * textMargin)
+                    << item->text().toStdString() << " in a column " << cell.width() << " wide";
+            }
+        }
+        for (int column = 0; column < 3; ++column)
+            EXPECT_TRUE(table.item(7, column)->text().endsWith(QStringLiteral(" mHz"))) << table.item(7, column)->text().toStdString();
+        EXPECT_TRUE(table.item(0, 0)->text().endsWith(QString::fromUtf8(c.unit))) << table.item(0, 0)->text().toStdString();
+    }
+    useLanguage(Language::Japanese);
 }
 
 TEST(GraphOnDisplay, AnalysisPanelLeavesTheControlsFree)

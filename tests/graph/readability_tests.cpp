@@ -5,6 +5,8 @@
 #include "tests/AppFixture.h"
 #include "graph/GraphFeature.h"
 #include "graph/TForm2.h"
+#include "data/TForm5.h"
+#include "settings/TForm3.h"
 #include "platform/Readable.h"
 
 #include <QLabel>
@@ -12,6 +14,7 @@
 #include <QScrollBar>
 #include <QPalette>
 #include <QStyle>
+#include <QStyleOptionButton>
 #include <gtest/gtest.h>
 #include <map>
 
@@ -219,6 +222,81 @@ void expectLabelsReadable(QWidget* window, const char* what)
 }
 
 }  // namespace
+
+namespace {
+
+// Every visible push button of window that lies on the window: its caption
+// (the button's text, unchanged) fits the place the style writes it in, or
+// it is shown elided with the whole caption in its tooltip; no button is
+// pushed over another.
+void expectCaptionsReadable(QWidget* window, const char* what)
+{
+    const QRect shown(QPoint(0, 0), window->size());
+    std::vector<std::pair<QPushButton*, QRect>> buttons;
+    for (QPushButton* button : window->findChildren<QPushButton*>()) {
+        if (!button->isVisible() || button->text().isEmpty() || button->isWindow())
+            continue;
+        const QRect box(button->mapTo(window, QPoint(0, 0)), button->size());
+        if (!shown.intersects(box))
+            continue;  // on the part of the window out of sight
+        const std::string name =
+            std::string(what) + " " + button->objectName().toStdString() + " \"" + button->text().toStdString() + "\"";
+        QStyleOptionButton option;
+        option.initFrom(button);
+        if (button->autoDefault())
+            option.features |= QStyleOptionButton::AutoDefaultButton;
+        if (button->isDefault())
+            option.features |= QStyleOptionButton::DefaultButton;
+        option.text = button->text();
+        const QRect contents = button->style()->subElementRect(QStyle::SE_PushButtonContents, &option, button);
+        const int need = button->fontMetrics().size(Qt::TextShowMnemonic, button->text()).width();
+        if (need > contents.width()) {
+            EXPECT_TRUE(button->toolTip().startsWith(button->text()))
+                << name << ": caption " << need << " wide in " << contents.width() << ", cut without its tooltip";
+        }
+        buttons.emplace_back(button, box);
+    }
+    ASSERT_FALSE(buttons.empty()) << what;
+    for (size_t i = 0; i < buttons.size(); ++i)
+        for (size_t j = i + 1; j < buttons.size(); ++j)
+            EXPECT_FALSE(buttons[i].second.intersects(buttons[j].second))
+                << what << ": " << buttons[i].first->objectName().toStdString() << " and "
+                << buttons[j].first->objectName().toStdString() << " overlap";
+}
+
+}  // namespace
+
+TEST(LargerFont, ButtonCaptionsShowWholeOrElidedWithTheirTooltip)
+{
+    for (const int points : {9, 12, 14}) {
+        SCOPED_TRACE(points);
+        QFont font(QStringLiteral("Noto Sans CJK JP"), points);
+        FontScope larger(font);
+        AppFixture tool;
+        TForm1& f = tool.start();
+        f.show();
+        QTest::qWait(1);
+        expectCaptionsReadable(&f, "main window");
+        // The enlarged view, opened with "↓".
+        QTest::mouseClick(f.Label20, Qt::LeftButton);
+        ASSERT_TRUE(waitFor([&] { return f.height() > f.compactHeight; }));
+        expectCaptionsReadable(&f, "main window enlarged");
+
+        f.Memo1->setLines(recording(100));
+        QTest::mouseClick(f.Button12, Qt::LeftButton);
+        TForm2& g = tool.app->form2();
+        ASSERT_TRUE(waitFor([&] { return g.isVisible(); }));
+        QTest::qWait(1);
+        expectCaptionsReadable(&g, "graph window");
+
+        for (QWidget* dialog : std::initializer_list<QWidget*>{&tool.app->form3(), &tool.app->form5(), &tool.app->form6()}) {
+            dialog->show();
+            QTest::qWait(1);
+            expectCaptionsReadable(dialog, dialog->objectName().toLatin1().constData());
+            dialog->hide();
+        }
+    }
+}
 
 TEST(LargerFont, LabelsNeitherOverlapNorGetCut)
 {

@@ -337,17 +337,44 @@ TEST(MonitorReadings, SlowReplyIsNotCutByTheTick)
     t.requestReading();
 }
 
-// A reply that does not come is given up after its limit: the readings show
-// "---" (the bars greyed) and the request goes out again; the next reply
-// shows again.
+// A reply later than the reading's limit is shown as missing ("---", the
+// bars greyed) but not cut: while the logger is not silent for the silence
+// limit, the port stays open, nothing is asked again, and the reply is shown
+// whole when it comes.
+TEST(MonitorReadings, LateReplyIsShownMissingButWaitedFor)
+{
+    MonitorRunning t;
+    TForm1& f = *t.f;
+    t.send(kReading + "\r\n#");
+    t.requestReading();
+    f.monitorReplyLimitMs = 0;  // the reading's limit has passed at the next tick
+    t.send("X=    5 Y=  -12");
+    for (int i = 0; i < 3; ++i) {
+        f.Timer1Timer();
+        EXPECT_EQ(t.labels(), (QStringList{"---", "---", "---"})) << "tick " << i;
+        EXPECT_FALSE(f.TrackBar1->isEnabled()) << "tick " << i;
+        EXPECT_TRUE(t.port.Open()) << "tick " << i;
+        EXPECT_TRUE(t.port.takeWritten().isEmpty()) << "tick " << i;
+    }
+    t.send(" Z=   20       p=25.3C\r\n#");
+    EXPECT_EQ(t.bars(), (std::vector<int>{25, 8, 40}));
+    EXPECT_EQ(t.labels(), (QStringList{"    5", "  -12", "   20"}));
+    EXPECT_TRUE(f.TrackBar1->isEnabled());
+    t.requestReading();
+}
+
+// A reply whose logger has gone silent for the silence limit is given up:
+// the readings show "---" (the bars greyed) and the request goes out again;
+// the next reply shows again.
 TEST(MonitorReadings, LostReplyIsGivenUpAndTheReadingsMarkedStale)
 {
     MonitorRunning t;
     TForm1& f = *t.f;
     t.send(kReading + "\r\n#");
     t.requestReading();
-    f.monitorReplyLimitMs = 0;  // the limit has passed at the next tick
-    t.send("X=  ");             // the reply breaks off
+    f.monitorReplyLimitMs = 0;
+    f.silentLoggerMs = 0;  // silent for the limit at the next tick
+    t.send("X=  ");        // the reply breaks off
     f.Timer1Timer();
     EXPECT_EQ(t.labels(), (QStringList{"---", "---", "---"}));
     EXPECT_EQ(f.Edit10->text(), QStringLiteral("---"));
@@ -356,6 +383,7 @@ TEST(MonitorReadings, LostReplyIsGivenUpAndTheReadingsMarkedStale)
     EXPECT_EQ(f.lineLength, 0) << "the broken reply is dropped";
 
     f.monitorReplyLimitMs = 60000;
+    f.silentLoggerMs = 60000;
     t.send("X=   -3 Y=    0 Z=   25       p= 9.9C\r\n#");
     EXPECT_EQ(t.labels(), (QStringList{"   -3", "    0", "   25"}));
     EXPECT_EQ(f.Edit10->text(), QStringLiteral(" 9.9C"));

@@ -361,6 +361,30 @@ TEST(CaptureButton, ReplyThatComesAfterTheConfirmationIsWaitedFor)
     EXPECT_EQ(t.f->onlineRow, 1);
 }
 
+// A reply that is still arriving after the confirmation, slower than any
+// fixed wait would allow, is waited for while the logger is not silent for
+// the silence limit: it becomes line 2 whole, and none of it is taken for
+// samples.
+TEST(CaptureButton, ReplyStillArrivingIsWaitedForUntilTheLoggerIsSilent)
+{
+    CaptureTool t;
+    t.f->silentLoggerMs = deadline(600);
+    t.dialogs.whileAsking = nullptr;
+    const QByteArray reply = kReply + "\r\n#";
+    // Ten pieces, 150 ms apart: the whole reply takes 1.5 s.
+    const int pieces = 10;
+    const int step = (static_cast<int>(reply.size()) + pieces - 1) / pieces;
+    for (int k = 0; k < pieces; ++k)
+        QTimer::singleShot(150 * (k + 1), [&t, reply, k, step] { t.send(reply.mid(k * step, step)); });
+    t.start();
+    EXPECT_EQ(t.memo(), (std::vector<QByteArray>{"Start Time=2024/01/05 12:34:56 @1G=10", kReply}));
+    EXPECT_EQ(t.port.takeWritten(), QByteArray("nx"));
+    EXPECT_EQ(t.f->onlineRow, 1);
+    t.send(stream(1000));
+    ASSERT_EQ(t.memo().size(), 1002u);
+    EXPECT_EQ(t.memo()[2], expectedLine(1));
+}
+
 // A line of noise before the reading is not taken for it: line 2 is the
 // reading and every sample carries its temperature.
 TEST(CaptureButton, NoiseBeforeTheReadingIsNotTakenForIt)
@@ -381,11 +405,12 @@ TEST(CaptureButton, NoReplyGivesAnEmptyLineTwoAndNoTemperature)
 {
     CaptureTool t;
     TForm1& f = *t.f;
+    f.silentLoggerMs = 500;
     t.dialogs.whileAsking = [&t] { t.send("X=    5 Y="); };
     QElapsedTimer waited;
     waited.start();
     t.start();
-    EXPECT_GE(waited.elapsed(), 900);
+    EXPECT_GE(waited.elapsed(), 450);  // silent for the limit from its last byte
     EXPECT_EQ(t.memo(), (std::vector<QByteArray>{"Start Time=2024/01/05 12:34:56 @1G=10",
                                                  "// Reading missing: the logger sent no reading for \"n\" //"}));
     EXPECT_EQ(t.port.InBuffUsed(), 0);

@@ -14,6 +14,7 @@
 
 #include <fcntl.h>
 #include <functional>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -24,7 +25,8 @@ using zelt::test::Pty;
 
 // The other local user.
 constexpr uid_t kOtherUid = 4242;
-const QString kOtherUidText = QStringLiteral("uid 4242");
+// How messages name it: it has no user name on this system, so the uid alone.
+const QString kOtherUidText = QStringLiteral("belongs to uid 4242, not to you, ");
 
 bool canPlayOtherUser()
 {
@@ -87,6 +89,26 @@ TEST_F(PrivateFolder, FallbackIsMadeTheUsersAloneAndHoldsThePorts)
     EXPECT_EQ(zelt::registeredPorts().at(3), pty.slavePath().toStdString());
     zelt::unregisterPort(3);
     EXPECT_EQ(zelt::registeredPorts().count(3), 0u);
+}
+
+// A uid is named with its user name when the system has one, by the number
+// alone otherwise (never an empty name in front of it).
+TEST(OwnerName, NameAndUidWhenKnownTheUidAloneOtherwise)
+{
+    const passwd* own = getpwuid(geteuid());
+    ASSERT_TRUE(own && own->pw_name && *own->pw_name) << "the test's own user has no name";
+    const std::string ownName = own->pw_name;  // the entry's storage is reused by the next look-up
+    const std::string ownUid = std::to_string(static_cast<long>(geteuid()));
+    ASSERT_EQ(getpwuid(kOtherUid), nullptr) << "uid 4242 has a user name on this system";
+    struct Case {
+        long uid;
+        std::string says;
+    };
+    for (const Case& c : {Case{static_cast<long>(geteuid()), "user " + ownName + " (uid " + ownUid + ")"},
+                          Case{static_cast<long>(kOtherUid), "uid 4242"}}) {
+        SCOPED_TRACE(c.uid);
+        EXPECT_EQ(zelt::ownerName(c.uid), c.says);
+    }
 }
 
 // The fallback folder made first by someone else, or not a folder of the
