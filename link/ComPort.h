@@ -8,6 +8,7 @@
 #include <QByteArray>
 #include <QString>
 #include <functional>
+#include <optional>
 #include <stdexcept>
 
 namespace zelt {
@@ -50,6 +51,11 @@ public:
     virtual void FlushInBuffer() = 0;
     // Number of received bytes waiting.
     virtual int InBuffUsed() const = 0;
+
+    // The serial event character: an adapter that supports it hands on
+    // what it holds as soon as that byte arrives. nullopt clears it. False
+    // where the port or its driver has none; nothing else depends on it.
+    virtual bool setEventCharacter(std::optional<char>) { return false; }
 
     // Bytes-waiting notification: called on the user-interface thread with
     // the number of bytes waiting whenever bytes are waiting. The handler may
