@@ -10,10 +10,20 @@
 
 #include <gtest/gtest.h>
 #include <cstdlib>
+#include <ostream>
 #include <string>
 
 using namespace zelt::win;
 using zelt::wintest::waitUntil;
+
+namespace zelt::win {
+const char* problemName(LineProblem p);
+// Problems in failure messages by name.
+void PrintTo(LineProblem p, std::ostream* os)
+{
+    *os << problemName(p);
+}
+}  // namespace zelt::win
 
 namespace {
 
@@ -36,7 +46,9 @@ std::string hex(const std::string& bytes)
     return out;
 }
 
-const char* problemName(LineProblem p)
+}  // namespace
+
+const char* zelt::win::problemName(LineProblem p)
 {
     switch (p) {
     case LineProblem::None: return "none";
@@ -47,6 +59,8 @@ const char* problemName(LineProblem p)
     }
     return "?";
 }
+
+namespace {
 
 ::testing::AssertionResult succeeded(const LineResult& r)
 {
