@@ -1,9 +1,11 @@
 #pragma once
 // The serial port through which every byte to and from the logger passes.
 //
-// The operations carry the names the rest of the tool uses for them. Two
-// implementations exist: QtComPort (the real device, 115200 8N1) and
-// MemoryComPort (an in-memory stand-in for tests).
+// The operations carry the names the rest of the tool uses for them.
+// Implementations: QtComPort (the real device, 115200 8N1; Linux),
+// WinComPort (the same on Windows, on the Windows layer's serial line),
+// picked by makeSystemComPort (SystemComPort.h), and MemoryComPort (an
+// in-memory stand-in for tests).
 #include <QObject>
 #include <QByteArray>
 #include <QString>
