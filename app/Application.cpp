@@ -11,7 +11,7 @@
 #include "graph/GraphFeature.h"
 #include "graph/TForm2.h"
 #include "shell/Dispatcher.h"
-#include "link/QtComPort.h"
+#include "link/SystemComPort.h"
 #include "platform/SelectPortDialog.h"
 #include "platform/Dialogs.h"
 #include "platform/Language.h"
@@ -41,7 +41,7 @@ namespace zelt {
 struct Application::Owned {
     std::unique_ptr<QtDialogs> dialogs;
     std::unique_ptr<SystemRegistry> registry;
-    std::unique_ptr<QtComPort> port;
+    std::unique_ptr<ComPort> port;
     std::unique_ptr<SystemPreferences> preferences;
     std::unique_ptr<FolderMemoryDialogs> folderMemory;
     // The features, in the order they were made (see ~Application).
@@ -66,7 +66,7 @@ Application::Application(const Options& options) : owned_(std::make_unique<Owned
     if (options.port) {
         platform.port = options.port;
     } else {
-        owned_->port = std::make_unique<QtComPort>(
+        owned_->port = makeSystemComPort(
             [](const std::vector<SerialDeviceInfo>& ports) { return askForPort(nullptr, ports); });
         platform.port = owned_->port.get();
     }

@@ -3,7 +3,7 @@
 #include "cli/Progress.h"
 #include "data/CaptureExchange.h"
 #include "firmware/FirmwareTransfer.h"
-#include "link/QtComPort.h"
+#include "link/SystemComPort.h"
 #include "platform/ComPortNames.h"
 #include "platform/Cp932.h"
 #include "platform/PortDirectory.h"
@@ -41,7 +41,7 @@ Session::Session(Progress& progress, int timeoutMs)
     : progress_(progress),
       timeoutMs_(timeoutMs),
       // A port without a number is never asked for: there is nobody to ask.
-      port_(std::make_unique<QtComPort>()),
+      port_(makeSystemComPort()),
       link_(std::make_unique<LoggerLink>(*port_, state_))
 {
     state_.intervalCodes = kIntervalCodes;

@@ -27,7 +27,7 @@
 namespace zelt {
 class CaptureExchange;
 class FirmwareTransfer;
-class QtComPort;
+class ComPort;
 }  // namespace zelt
 
 namespace zelt::cli {
@@ -110,7 +110,7 @@ private:
 
     Progress& progress_;
     int timeoutMs_;
-    std::unique_ptr<QtComPort> port_;
+    std::unique_ptr<ComPort> port_;
     LinkState state_;
     std::unique_ptr<LoggerLink> link_;
     QElapsedTimer lastByte_;

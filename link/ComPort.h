@@ -1,13 +1,16 @@
 #pragma once
 // The serial port through which every byte to and from the logger passes.
 //
-// The operations carry the names the rest of the tool uses for them. Two
-// implementations exist: QtComPort (the real device, 115200 8N1) and
-// MemoryComPort (an in-memory stand-in for tests).
+// The operations carry the names the rest of the tool uses for them.
+// Implementations: QtComPort (the real device, 115200 8N1; Linux),
+// WinComPort (the same on Windows, on the Windows layer's serial line),
+// picked by makeSystemComPort (SystemComPort.h), and MemoryComPort (an
+// in-memory stand-in for tests).
 #include <QObject>
 #include <QByteArray>
 #include <QString>
 #include <functional>
+#include <optional>
 #include <stdexcept>
 
 namespace zelt {
@@ -50,6 +53,11 @@ public:
     virtual void FlushInBuffer() = 0;
     // Number of received bytes waiting.
     virtual int InBuffUsed() const = 0;
+
+    // The serial event character: an adapter that supports it hands on
+    // what it holds as soon as that byte arrives. nullopt clears it. False
+    // where the port or its driver has none; nothing else depends on it.
+    virtual bool setEventCharacter(std::optional<char>) { return false; }
 
     // Bytes-waiting notification: called on the user-interface thread with
     // the number of bytes waiting whenever bytes are waiting. The handler may
