@@ -28,6 +28,7 @@ packages=(cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools qt6-serialport-d
 # sources (built for Windows with the tests) and Wine.
 windows_packages=(g++-mingw-w64-x86-64-posix googletest wine wine64
                   nsis          # the installer
+                  python3       # the pseudo-terminal peer of the Windows serial port's tests
                   openbox imagemagick)  # the installed programs' trial: a window manager, screenshots
 
 # install_missing <package...>
@@ -132,8 +133,13 @@ build_windows_programs() {
   ls "$win_app_build"/zelt-view-*-win64.exe "$win_app_build"/zelt-view-*-win64.zip
 }
 
-# The installed programs tried as a Windows user gets them (tests/win/installed-trial.sh).
+# The Windows serial port's own tests (under Wine, against a pseudo-terminal),
+# then the installed programs tried as a Windows user gets them
+# (tests/win/installed-trial.sh).
 run_windows_trial() {
+  echo "zelt: the Windows serial port under Wine"
+  cmake --build "$win_app_build" -j "$(nproc)" --target win_com_port_tests
+  (cd "$win_app_build" && ctest --output-on-failure -R win_com)
   echo "zelt: the Windows programs installed and tried under Wine"
   "$here/tests/win/installed-trial.sh" "$win_app_build" "$build"
 }

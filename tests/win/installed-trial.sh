@@ -206,20 +206,24 @@ wait_for 120 "the records in the window" memo_settled
 import -window root "$work/downloaded.png"
 step "取得: the logger received the download command; the window shows the records (downloaded.png)"
 
+# The save dialog is the window that is new after the click (Wine's file
+# dialog may have no title).
+visible_windows() { xdotool search --onlyvisible --name "" 2>/dev/null | sort; }
+visible_windows >"$work/windows-before"
 click 96 416  # 保存
 dialog=""
 find_dialog() {
-  dialog=$(xdotool search --onlyvisible --name "." 2>/dev/null | while read -r w; do
-    [ "$w" = "$window" ] && continue
-    n=$(xdotool getwindowname "$w" 2>/dev/null)
-    case "$n" in ""|"Default IME"|"$caption") ;; *) echo "$w"; break ;; esac
+  dialog=$(visible_windows | comm -13 "$work/windows-before" - | while read -r w; do
+    eval "$(xdotool getwindowgeometry --shell "$w" 2>/dev/null)"
+    [ "${WIDTH:-0}" -gt 200 ] && [ "${HEIGHT:-0}" -gt 100 ] && { echo "$w"; break; }
   done)
   [ -n "$dialog" ]
 }
 wait_for 60 "the save dialog" find_dialog
 import -window root "$work/save-dialog.png"
 xdotool windowactivate --sync "$dialog" 2>/dev/null || true
-xdotool key --clearmodifiers ctrl+a
+# The name box holds the proposed name: select it from end to start, type over it.
+xdotool key --clearmodifiers End shift+Home Delete
 xdotool type --delay 20 "$(winpath "$work/zelt-view.csv")"
 xdotool key Return
 saved() { [ -s "$work/zelt-view.csv" ] && [ "$(wc -c <"$work/zelt-view.csv")" -ge "$(wc -c <"$work/linux.csv")" ]; }
