@@ -38,10 +38,15 @@ std::atomic<bool>& interruptRequested()
 }
 
 Session::Session(Progress& progress, int timeoutMs)
+    // A port without a number is never asked for: there is nobody to ask.
+    : Session(progress, timeoutMs, std::make_unique<QtComPort>())
+{
+}
+
+Session::Session(Progress& progress, int timeoutMs, std::unique_ptr<QtComPort> port)
     : progress_(progress),
       timeoutMs_(timeoutMs),
-      // A port without a number is never asked for: there is nobody to ask.
-      port_(std::make_unique<QtComPort>()),
+      port_(port ? std::move(port) : std::make_unique<QtComPort>()),
       link_(std::make_unique<LoggerLink>(*port_, state_))
 {
     state_.intervalCodes = kIntervalCodes;
