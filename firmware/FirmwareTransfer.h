@@ -81,8 +81,6 @@ public:
     QByteArrayView line(int index) const { return image_.view(index); }
     // Time since the last line went out.
     qint64 sinceLineSentMs() const { return sinceLineSent_.isValid() ? sinceLineSent_.elapsed() : 0; }
-    // Whether the port took the event character for this transfer's lines.
-    bool eventCharacterSet() const { return !eventCharPort_.isNull(); }
 
 private:
     void sendLine(int index);
