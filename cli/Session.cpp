@@ -38,10 +38,15 @@ std::atomic<bool>& interruptRequested()
 }
 
 Session::Session(Progress& progress, int timeoutMs)
+    // A port without a number is never asked for: there is nobody to ask.
+    : Session(progress, timeoutMs, makeSystemComPort())
+{
+}
+
+Session::Session(Progress& progress, int timeoutMs, std::unique_ptr<ComPort> port)
     : progress_(progress),
       timeoutMs_(timeoutMs),
-      // A port without a number is never asked for: there is nobody to ask.
-      port_(makeSystemComPort()),
+      port_(port ? std::move(port) : makeSystemComPort()),
       link_(std::make_unique<LoggerLink>(*port_, state_))
 {
     state_.intervalCodes = kIntervalCodes;

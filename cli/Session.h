@@ -46,6 +46,9 @@ std::atomic<bool>& interruptRequested();
 class Session : public QObject, public LinkView {
 public:
     Session(Progress& progress, int timeoutMs);
+    // On a port of the caller's (a benchmark's or a test's port whose
+    // adapter is simulated); the session owns it.
+    Session(Progress& progress, int timeoutMs, std::unique_ptr<ComPort> port);
     ~Session() override;
 
     // The port by name: "COMn", a device path with a COM number, or "auto"

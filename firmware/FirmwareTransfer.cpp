@@ -148,12 +148,28 @@ FirmwareTransfer::Wait FirmwareTransfer::erase(int silenceMs, int deadlineMs, co
     return wait;
 }
 
+FirmwareTransfer::~FirmwareTransfer()
+{
+    clearEventCharacter();
+}
+
+void FirmwareTransfer::clearEventCharacter()
+{
+    if (ComPort* port = eventCharPort_.data()) {
+        eventCharPort_.clear();
+        port->setEventCharacter(std::nullopt);
+    }
+}
+
 void FirmwareTransfer::start(const ByteLines& image, const std::optional<QByteArray>& skipKey)
 {
     LinkState& s = link_.state();
     ComPort& port = link_.port();
     while (port.CharReady())
         port.GetChar();
+    clearEventCharacter();  // a transfer before that was never ended
+    if (port.setEventCharacter(kLoaderLineAnswer))
+        eventCharPort_ = &port;
     image_ = image;
     skipKey_ = skipKey;
     sent_ = 0;
@@ -195,6 +211,7 @@ FirmwareTransfer::Step FirmwareTransfer::sendNext()
     const int count = s.firmwareLineCount;
     step.answeredIndex = s.firmwareLineIndex;
     if (s.firmwareLineIndex >= count - 1) {
+        clearEventCharacter();
         step.next = Next::AllSent;
         return step;
     }
@@ -205,6 +222,7 @@ FirmwareTransfer::Step FirmwareTransfer::sendNext()
         index += 2;
         step.next = Next::SentAfterSkip;
         if (index >= count) {  // a key that matches near the end skips past it
+            clearEventCharacter();
             s.firmwareLineIndex = index;
             step.next = Next::AllSentAfterSkip;
             return step;
@@ -218,6 +236,7 @@ FirmwareTransfer::Wait FirmwareTransfer::verify(int silenceMs, int deadlineMs, c
 {
     LinkState& s = link_.state();
     ComPort& port = link_.port();
+    clearEventCharacter();
     image_.clear();
     sinceLineSent_.invalidate();
     // The transfer flag stays set until the handshake is over, so nothing
@@ -254,6 +273,7 @@ void FirmwareTransfer::restart()
 
 void FirmwareTransfer::abandon()
 {
+    clearEventCharacter();
     link_.state().firmwareSending = 0;
     image_.clear();
     sinceLineSent_.invalidate();

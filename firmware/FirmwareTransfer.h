@@ -4,21 +4,38 @@
 // (the configuration-word record and the one after it left out), then "qs"
 // with its 'M' and the restart "m". The main window and the command-line
 // tool both run an update through this.
+//
+// While the image goes out, the port's event character is the loader's
+// answer to a line, so that an adapter hands each answer on at once rather
+// than after its latency timer (16 ms a line by default on Windows, four
+// times the line's own time). It is switched off again when the last line
+// is answered and whenever the transfer ends otherwise. A port or driver
+// without it changes nothing but the speed.
 #include "platform/ByteLines.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>
+#include <QPointer>
 #include <QString>
 #include <functional>
 #include <optional>
 
 namespace zelt {
 
+class ComPort;
 class LoggerLink;
+
+// The loader's answer to a line it has taken (an error is answered '!').
+inline constexpr char kLoaderLineAnswer = 0x06;
 
 class FirmwareTransfer {
 public:
     explicit FirmwareTransfer(LoggerLink& link) : link_(link) {}
+    // A transfer that ends here without its end switches the event
+    // character off.
+    ~FirmwareTransfer();
+    FirmwareTransfer(const FirmwareTransfer&) = delete;
+    FirmwareTransfer& operator=(const FirmwareTransfer&) = delete;
 
     // The loader call (ETX ACK ETX ACK ETX): the logger leaves its program
     // for its loader.
@@ -40,13 +57,15 @@ public:
     Wait erase(int silenceMs, int deadlineMs, const Pause& pause);
 
     // Starts sending the image: what came with the '#' is dropped (only
-    // answers to the lines may pace the transfer), and line 0 goes out.
+    // answers to the lines may pace the transfer), the event character is
+    // set to kLoaderLineAnswer, and line 0 goes out.
     void start(const ByteLines& image, const std::optional<QByteArray>& skipKey);
 
     // The loader answered the last line sent: its bytes are taken, and the
     // number of errors ('!') among them returned.
     int takeAnswer();
-    // Then the next line goes out (or the image is all sent).
+    // Then the next line goes out (or the image is all sent, and the event
+    // character is switched off).
     enum class Next { Sent, SentAfterSkip, AllSent, AllSentAfterSkip };
     struct Step {
         Next next = Next::Sent;
@@ -60,7 +79,7 @@ public:
     Wait verify(int silenceMs, int deadlineMs, const Pause& pause);
     void restart();
 
-    // Ends a transfer that cannot go on.
+    // Ends a transfer that cannot go on (the event character switched off).
     void abandon();
 
     bool sending() const;
@@ -73,12 +92,16 @@ public:
 
 private:
     void sendLine(int index);
+    void clearEventCharacter();
 
     LoggerLink& link_;
     ByteLines image_;
     std::optional<QByteArray> skipKey_;  // a line equal to it is skipped with the next
     int sent_ = 0;
     QElapsedTimer sinceLineSent_;
+    // The port that holds the event character for the lines; null when none
+    // is set (a port that is gone meanwhile needs nothing cleared).
+    QPointer<ComPort> eventCharPort_;
 };
 
 // What the update says when a wait or a line fails: what went wrong, the

@@ -54,10 +54,27 @@ public:
     // Number of received bytes waiting.
     virtual int InBuffUsed() const = 0;
 
-    // The serial event character: an adapter that supports it hands on
-    // what it holds as soon as that byte arrives. nullopt clears it. False
-    // where the port or its driver has none; nothing else depends on it.
-    virtual bool setEventCharacter(std::optional<char>) { return false; }
+    // The adapter's event character. A USB serial adapter holds the bytes it
+    // receives from the device until its latency timer runs out (16 ms by
+    // default on Windows) or a packet is full; when it receives its event
+    // character it hands on what it holds at once. An exchange that waits
+    // for a known one-byte answer sets that byte here, and nullopt switches
+    // the character off again.
+    //
+    // True when the adapter was given the setting. False where the port,
+    // its driver or the system has no such setting or refuses it (a
+    // pseudo-terminal, a setting this user may not change, a closed port):
+    // the caller goes on without it and only loses the timer's wait. Never
+    // throws. What was set may outlive the open port (on Linux it is the
+    // adapter's until changed or unplugged), so whoever sets it clears it.
+    //
+    // Linux: the ftdi_sio sysfs attribute (QtComPort). Windows: DCB.EvtChar.
+    // The default: not supported.
+    virtual bool setEventCharacter(std::optional<char> c)
+    {
+        (void)c;
+        return false;
+    }
 
     // Bytes-waiting notification: called on the user-interface thread with
     // the number of bytes waiting whenever bytes are waiting. The handler may

@@ -134,6 +134,15 @@ void MemoryComPort::notify()
     } while (arrivedInHandler_);
 }
 
+bool MemoryComPort::setEventCharacter(std::optional<char> c)
+{
+    eventCharRequests_.push_back(c);
+    if (refuseEventCharacter)
+        return false;
+    eventChar_ = c;
+    return true;
+}
+
 QByteArray MemoryComPort::takeWritten()
 {
     QByteArray out;

@@ -12,6 +12,7 @@
 
 #include <QStringList>
 #include <optional>
+#include <vector>
 
 namespace zelt {
 
@@ -30,6 +31,15 @@ public:
     char GetChar() override;
     void FlushInBuffer() override;
     int InBuffUsed() const override;
+    // Recorded; taken (open or closed) unless refuseEventCharacter is set.
+    bool setEventCharacter(std::optional<char> c) override;
+
+    // Every request for the event character, in order (nullopt: off), and
+    // the one the adapter holds now.
+    const std::vector<std::optional<char>>& eventCharacterRequests() const { return eventCharRequests_; }
+    std::optional<char> eventCharacter() const { return eventChar_; }
+    // The adapter has no event character: requests are recorded and refused.
+    bool refuseEventCharacter = false;
 
     // The device sends bytes. feed appends them and calls OnTriggerAvail
     // before it returns (synchronously); feedQueued does the same later, from
@@ -71,6 +81,8 @@ private:
     std::optional<QString> failNextOpen_;
     bool inHandler_ = false;
     bool arrivedInHandler_ = false;
+    std::vector<std::optional<char>> eventCharRequests_;
+    std::optional<char> eventChar_;
 };
 
 }  // namespace zelt

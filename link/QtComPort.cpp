@@ -316,6 +316,17 @@ int QtComPort::InBuffUsed() const
     return serial_->isOpen() ? static_cast<int>(serial_->bytesAvailable()) : 0;
 }
 
+bool QtComPort::setEventCharacter(std::optional<char> c)
+{
+#if defined(Q_OS_LINUX)
+    const QString device = serial_->isOpen() ? device_ : deviceForComNumber(comNumber_);
+    return !device.isEmpty() && writeEventCharacter(device, c);
+#else
+    (void)c;
+    return false;
+#endif
+}
+
 void QtComPort::onReadyRead()
 {
     doubtfulErrors_ = 0;

@@ -55,6 +55,11 @@ public:
     char GetChar() override;
     void FlushInBuffer() override;
     int InBuffUsed() const override;
+    // On Linux through the adapter's sysfs attribute (an FTDI adapter's
+    // event_char), open or closed, on the device of this port's number;
+    // false for a device without it (a pseudo-terminal) or when this user
+    // may not write it.
+    bool setEventCharacter(std::optional<char> c) override;
 
     // The device the port is open on; "" while closed.
     QString devicePath() const;

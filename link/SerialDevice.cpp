@@ -16,14 +16,49 @@
 
 namespace zelt {
 
-QString latencyTimerPath(const QString& devicePath, const QString& sysRoot)
+namespace {
+
+// An attribute of the USB serial adapter behind a tty device, following
+// links to the device; empty when the adapter has no such file.
+QString adapterAttributePath(const QString& devicePath, const QString& sysRoot, const QString& attribute)
 {
     const QString target = QFileInfo(devicePath).canonicalFilePath();
     const QString name = QFileInfo(target.isEmpty() ? devicePath : target).fileName();
     if (name.isEmpty())
         return QString();
-    const QString path = sysRoot + QStringLiteral("/class/tty/") + name + QStringLiteral("/device/latency_timer");
+    const QString path = sysRoot + QStringLiteral("/class/tty/") + name + QStringLiteral("/device/") + attribute;
     return QFileInfo::exists(path) ? path : QString();
+}
+
+}  // namespace
+
+QString latencyTimerPath(const QString& devicePath, const QString& sysRoot)
+{
+    return adapterAttributePath(devicePath, sysRoot, QStringLiteral("latency_timer"));
+}
+
+QString eventCharacterPath(const QString& devicePath, const QString& sysRoot)
+{
+    return adapterAttributePath(devicePath, sysRoot, QStringLiteral("event_char"));
+}
+
+QByteArray eventCharacterValue(std::optional<char> c)
+{
+    return QByteArray::number(c ? 0x100 | static_cast<unsigned char>(*c) : 0);
+}
+
+bool writeEventCharacter(const QString& devicePath, std::optional<char> c, const QString& sysRoot)
+{
+    const QString path = eventCharacterPath(devicePath, sysRoot);
+    if (path.isEmpty())
+        return false;
+    // The driver passes the value to the adapter at the write; a refusal
+    // (the adapter did not take it) shows at the flush.
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        return false;
+    const QByteArray value = eventCharacterValue(c);
+    return file.write(value) == value.size();
 }
 
 LowLatency requestLowLatency(qintptr fd, const QString& devicePath, const QString& sysRoot)

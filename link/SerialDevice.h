@@ -2,7 +2,9 @@
 // What the operating system is asked for about a serial device besides its
 // line settings: low latency (the adapter hands bytes on at once, not after
 // its latency timer of 16 ms), and why a device may not be opened.
+#include <QByteArray>
 #include <QString>
+#include <optional>
 
 namespace zelt {
 
@@ -11,6 +13,19 @@ namespace zelt {
 // following links to the device; empty when the adapter has none (no FTDI
 // adapter, a pseudo-terminal) or on systems without sysfs.
 QString latencyTimerPath(const QString& devicePath, const QString& sysRoot = QStringLiteral("/sys"));
+
+// The sysfs file of the adapter's event character beside its latency timer
+// ("<sysRoot>/class/tty/ttyUSB0/device/event_char", write-only, as root
+// unless a rule gives it to the user); empty where there is none.
+QString eventCharacterPath(const QString& devicePath, const QString& sysRoot = QStringLiteral("/sys"));
+// The text the attribute takes: decimal, bit 8 switches the character on,
+// bits 0-7 are the character ("262" for 0x06); "0" switches it off.
+QByteArray eventCharacterValue(std::optional<char> c);
+// Sets (or with nullopt clears) the event character of the adapter behind
+// a tty device; false where it has none or the write is refused. Never
+// fails anything else.
+bool writeEventCharacter(const QString& devicePath, std::optional<char> c,
+                         const QString& sysRoot = QStringLiteral("/sys"));
 
 struct LowLatency {
     bool driverFlag = false;    // the serial driver's low-latency flag was set

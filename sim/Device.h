@@ -85,6 +85,10 @@ struct Behaviour {
     // until 62 are pending or the timer, running all the time with this
     // period in ms, next expires (0: handed on at once).
     int adapterLatencyMs = 0;
+    // The adapter's event character (-1: none): when it has crossed the
+    // line, the adapter hands on what it holds, up to and including it, at
+    // once instead of at the timer's expiry.
+    int adapterEventChar = -1;
     double streamSpeed = 1.0;     // sample stream speed, 1 = 200 samples per second
 };
 

@@ -384,6 +384,12 @@ void Simulator::setReportForm(ReportForm form) { auto b = behaviour(); b.form = 
 void Simulator::setLoaderError(bool on) { auto b = behaviour(); b.loaderError = on; setBehaviour(b); }
 void Simulator::setStreamSpeed(double factor) { auto b = behaviour(); b.streamSpeed = factor; setBehaviour(b); }
 void Simulator::setAdapterLatency(int ms) { auto b = behaviour(); b.adapterLatencyMs = std::max(0, ms); setBehaviour(b); }
+void Simulator::setAdapterEventCharacter(std::optional<char> c)
+{
+    auto b = behaviour();
+    b.adapterEventChar = c ? static_cast<unsigned char>(*c) : -1;
+    setBehaviour(b);
+}
 
 void Simulator::setSlow(int answerDelayMs, int bytesPerSecond)
 {
@@ -612,7 +618,19 @@ void Simulator::run()
         // latency timer runs out. The timer runs all the time (the adapter
         // reports its modem status to the computer at every expiry), so a
         // short answer waits for the next expiry: up to the whole timer.
-        if (wantWrite && b.adapterLatencyMs > 0) {
+        // Its event character, once it has crossed the line (within the
+        // bytes the rate lets out now), is handed on at once with what was
+        // before it; what follows waits again.
+        std::size_t eventLimit = 0;  // bytes to hand on at once; 0: none
+        if (wantWrite && b.adapterLatencyMs > 0 && b.adapterEventChar >= 0) {
+            std::size_t crossed = out_.size() - outPos_;
+            if (b.bytesPerSecond > 0)
+                crossed = std::min(crossed, static_cast<std::size_t>(tokens_));
+            const std::size_t at = out_.find(static_cast<char>(b.adapterEventChar), outPos_);
+            if (at != std::string::npos && at < outPos_ + crossed)
+                eventLimit = at + 1 - outPos_;
+        }
+        if (wantWrite && b.adapterLatencyMs > 0 && eventLimit == 0) {
             const auto period = milliseconds(b.adapterLatencyMs);
             if (!holding_) {
                 holding_ = true;
@@ -631,6 +649,8 @@ void Simulator::run()
             std::size_t len = std::min(out_.size() - outPos_, b.bytesPerSecond > 0 ? kPacedChunk : kChunk);
             if (b.bytesPerSecond > 0)
                 len = std::min(len, static_cast<std::size_t>(tokens_));
+            if (eventLimit > 0 && out_.size() - outPos_ < kAdapterPacket)
+                len = std::min(len, eventLimit);
             const ssize_t n = ::write(master, out_.data() + outPos_, len);
             if (n > 0) {
                 outPos_ += static_cast<std::size_t>(n);

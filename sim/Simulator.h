@@ -15,6 +15,7 @@
 #include <deque>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -82,6 +83,8 @@ public:
     void setLoaderError(bool on);
     void setStreamSpeed(double factor);
     void setAdapterLatency(int ms);
+    // The adapter's event character, as the tool's driver would set it; nullopt: none.
+    void setAdapterEventCharacter(std::optional<char> c);
 
     Observations observations() const;
     // Waits until pred(observations()) holds or the timeout passes; returns

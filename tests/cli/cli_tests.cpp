@@ -3,6 +3,9 @@
 // pseudo-terminal; the window on the same logger where the two must agree.
 #include "cli/Arguments.h"
 #include "cli/Progress.h"
+#include "cli/Session.h"
+#include "firmware/HexFile.h"
+#include "link/QtComPort.h"
 #include "tests/SimulatedTool.h"
 #include "tests/WaitFor.h"
 #include "tests/data/DataTool.h"
@@ -13,6 +16,7 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -567,6 +571,65 @@ TEST(CliFirmware, UpdatesFromAValidatedHexFileOnly)
     const ZeltRun rejected = zelt({"firmware", "--port", com(69), "--image", ZELT_STANDIN_IMAGE, "--quiet"}, 300000);
     EXPECT_EQ(rejected.code, 1) << shown(rejected);
     EXPECT_TRUE(rejected.err.contains("the loader reported an error")) << shown(rejected);
+}
+
+// The update as zelt runs it, on a port whose adapter takes the event
+// character: the loader's answer byte from before the first line until the
+// last is answered, then off, also when the update fails part way.
+class EventCharacterPort : public QtComPort {
+public:
+    explicit EventCharacterPort(sim::Simulator& sim) : sim_(sim) {}
+    bool setEventCharacter(std::optional<char> c) override
+    {
+        requests.push_back(c);
+        linesTaken.push_back(sim_.observations().loaderLines);
+        return true;
+    }
+    std::vector<std::optional<char>> requests;
+    std::vector<int> linesTaken;  // the lines the loader had taken at each request
+
+private:
+    sim::Simulator& sim_;
+};
+
+TEST(CliFirmware, EventCharacterForTheLinesOnlyAndOffWhateverTheEnd)
+{
+    const HexFileResult standIn = loadHexFile(QStringLiteral(ZELT_STANDIN_IMAGE));
+    ASSERT_TRUE(standIn.error.isEmpty()) << standIn.error.toStdString();
+    for (const bool unplugged : {false, true}) {
+        SCOPED_TRACE(unplugged ? "adapter unplugged part way" : "completed");
+        sim::Options options;
+        options.burstGapMs = 1;
+        Logger logger(74, options);
+        auto owned = std::make_unique<EventCharacterPort>(logger.sim());
+        EventCharacterPort& port = *owned;
+        cli::Progress progress(cli::Progress::Style::Quiet);
+        cli::Session session(progress, deadline(5000), std::move(owned));
+        session.usePort(com(74), false);
+        QTimer pull;
+        QObject::connect(&pull, &QTimer::timeout, [&] {
+            if (logger.sim().observations().loaderLines >= 100 && logger.sim().observations().plugged)
+                logger.sim().unplug();
+        });
+        if (unplugged)
+            pull.start(2);
+        std::optional<QString> failed;
+        try {
+            session.firmware(standIn.lines, QByteArray(kConfigAddressRecord));
+        } catch (const cli::Failure& f) {
+            failed = f.reason;
+        }
+        pull.stop();
+        EXPECT_EQ(failed.has_value(), unplugged) << failed.value_or(QString()).toStdString();
+        ASSERT_EQ(port.requests, (std::vector<std::optional<char>>{'\x06', std::nullopt}));
+        EXPECT_EQ(port.linesTaken.front(), 0);  // before line 0
+        if (unplugged) {
+            EXPECT_TRUE(failed->contains(QStringLiteral("port lost"))) << failed->toStdString();
+            EXPECT_LT(port.linesTaken.back(), 7522);
+        } else {
+            EXPECT_EQ(port.linesTaken.back(), 7522);  // once the last line was answered
+        }
+    }
 }
 
 // ---- slow and endless loggers --------------------------------------------

@@ -657,6 +657,90 @@ TEST(FirmwareLimits, LoaderThatNeverStopsSendingEndsTheWait)
     EXPECT_EQ(t.f->Timer1->interval(), 1000);
 }
 
+// The adapter's event character is the loader's answer byte while the
+// lines go out, so each answer is handed on at once; it is switched off
+// however the transfer ends, and an adapter that refuses it changes
+// nothing of the update.
+TEST(FirmwareEventCharacter, SetForTheLinesAndSwitchedOffAtEveryEnd)
+{
+    const std::optional<char> answer = kLoaderLineAnswer;
+    ASSERT_EQ(answer, '\x06');  // what the simulated loader answers to a line
+    using Requests = std::vector<std::optional<char>>;
+    struct Case {
+        const char* name;
+        bool refused;                          // the adapter has no event character
+        std::function<void(FirmwareTool&)> end;  // after line 0 went out
+        const char* lastMessageStart;
+        Requests requests;                     // asked of the port, in order
+    };
+    // The next arrival answers the last line; verify: the loader's 'M' follows.
+    const auto answerTheLast = [](FirmwareTool& t, bool verify) {
+        t.f->Edit22->setText(QStringLiteral(":nothing"));
+        t.f->firmwareLineIndex = t.f->firmwareLineCount - 1;
+        if (verify)
+            QTimer::singleShot(0, &t.port, [&t] { t.port.feed("VERIFY OK M"); });
+        t.port.feed("\x06");
+    };
+    const Case cases[] = {
+        {"completed", false, [&](FirmwareTool& t) { answerTheLast(t, true); }, "更新が完了しました",
+         {answer, std::nullopt}},
+        {"loader never verifies", false, [&](FirmwareTool& t) { answerTheLast(t, false); },
+         "The logger did not answer \"qs\"", {answer, std::nullopt}},
+        {"loader stops answering", false,
+         [](FirmwareTool& t) { ASSERT_TRUE(waitFor([&] { return t.f->firmwareSending == 0; }, 5000)); },
+         "Update stopped: the logger did not answer line", {answer, std::nullopt}},
+        {"adapter unplugged", false, [](FirmwareTool& t) { t.port.unplug(); }, "Update stopped: port lost",
+         {answer, std::nullopt}},
+        {"refused by the adapter, completed", true, [&](FirmwareTool& t) { answerTheLast(t, true); },
+         "更新が完了しました", {answer}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        FirmwareTool t;
+        t.port.refuseEventCharacter = c.refused;
+        t.f->silentLoggerMs = 300;
+        t.start();
+        EXPECT_TRUE(t.port.eventCharacterRequests().empty()) << "set before the loader's '#'";
+        t.update();
+        ASSERT_EQ(t.f->firmwareSending, 1);
+        EXPECT_EQ(t.port.takeWritten(), "e" + standInImageLines().at(0));
+        EXPECT_EQ(t.port.eventCharacterRequests(), Requests{answer});
+        EXPECT_EQ(t.port.eventCharacter(), c.refused ? std::nullopt : answer);
+        // The lines go on as usual.
+        t.port.feed("\x06");
+        EXPECT_EQ(t.port.takeWritten(), standInImageLines().at(1));
+
+        c.end(t);
+        EXPECT_EQ(t.f->firmwareSending, 0);
+        EXPECT_EQ(t.port.eventCharacterRequests(), c.requests);
+        EXPECT_EQ(t.port.eventCharacter(), std::nullopt);
+        ASSERT_FALSE(t.dialogs.messages.isEmpty());
+        EXPECT_TRUE(t.dialogs.messages.back().startsWith(QString::fromUtf8(c.lastMessageStart)))
+            << t.dialogs.messages.back().toStdString();
+    }
+}
+
+TEST(FirmwareEventCharacter, OnlyOnceTheLoaderIsReadyAndAgainForANewTransfer)
+{
+    using Requests = std::vector<std::optional<char>>;
+    FirmwareTool t;
+    t.f->silentLoggerMs = 300;
+    t.start();
+    // No '#': nothing of the image goes out, and the character is not set.
+    t.update(QByteArray());
+    EXPECT_EQ(t.dialogs.messages.back(), firmwareNotReadyMessage(300, false));
+    EXPECT_TRUE(t.port.eventCharacterRequests().empty());
+    // A transfer that stalls, then "Update" again: set for each transfer.
+    t.update();
+    ASSERT_TRUE(waitFor([&] { return t.f->firmwareSending == 0; }, 5000));
+    EXPECT_EQ(t.port.eventCharacterRequests(), (Requests{'\x06', std::nullopt}));
+    t.port.takeWritten();
+    t.update();
+    EXPECT_EQ(t.port.takeWritten(), "e" + standInImageLines().at(0));
+    EXPECT_EQ(t.port.eventCharacterRequests(), (Requests{'\x06', std::nullopt, '\x06'}));
+    EXPECT_EQ(t.port.eventCharacter(), std::optional<char>('\x06'));
+}
+
 TEST(FirmwareEndToEnd, UpdateAgainstTheSimulatedLogger)
 {
     sim::Options options;

@@ -1,12 +1,13 @@
-// Low latency and access: the adapter's latency timer found and set through
-// sysfs (a fake tree here), a device that refuses the request still opening,
-// and the message for a device the user may not open.
+// Low latency and access: the adapter's latency timer and event character
+// found and set through sysfs (a fake tree here), a device that refuses the
+// request still opening, and the message for a device the user may not open.
 #include "link/QtComPort.h"
 #include "link/SerialDevice.h"
 #include "tests/port/PtyHelper.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -66,6 +67,50 @@ TEST(SerialDevice, TimerThatCannotBeWrittenDoesNotFailAnything)
     EXPECT_EQ(sys.timer(), "16");
 }
 
+QByteArray readAll(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
+}
+
+TEST(SerialDevice, EventCharacterIsWrittenAsTheDriverTakesIt)
+{
+    FakeSys sys;
+    const QString file = sys.root.path() + QStringLiteral("/class/tty/ttyUSB3/device/event_char");
+    {
+        QFile f(file);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    }
+    EXPECT_EQ(eventCharacterPath(QStringLiteral("/dev/ttyUSB3"), sys.root.path()), file);
+    EXPECT_TRUE(eventCharacterPath(QStringLiteral("/dev/ttyACM0"), sys.root.path()).isEmpty());
+
+    // Decimal: bit 8 switches it on, the low byte is the character; 0 is off.
+    const struct {
+        std::optional<char> c;
+        QByteArray value;
+    } cases[] = {{'\x06', "262"}, {'#', "291"}, {'\0', "256"}, {'\xFF', "511"}, {std::nullopt, "0"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.value.toStdString());
+        EXPECT_EQ(eventCharacterValue(c.c), c.value);
+        EXPECT_TRUE(writeEventCharacter(QStringLiteral("/dev/ttyUSB3"), c.c, sys.root.path()));
+        EXPECT_EQ(readAll(file), c.value);
+    }
+    // An adapter without the attribute: nothing written, nothing made.
+    EXPECT_FALSE(writeEventCharacter(QStringLiteral("/dev/ttyACM0"), '\x06', sys.root.path()));
+    EXPECT_FALSE(QFileInfo::exists(sys.root.path() + QStringLiteral("/class/tty/ttyACM0/device/event_char")));
+}
+
+TEST(SerialDevice, EventCharacterTheDriverRefusesIsReportedNotThrown)
+{
+    FakeSys sys;
+    const QString file = sys.root.path() + QStringLiteral("/class/tty/ttyUSB3/device/event_char");
+    // A driver that refuses the value fails the write itself (as the
+    // adapter's refusal does); /dev/full fails every write, even root's.
+    ASSERT_TRUE(QFile::link(QStringLiteral("/dev/full"), file));
+    EXPECT_FALSE(writeEventCharacter(QStringLiteral("/dev/ttyUSB3"), '\x06', sys.root.path()));
+    EXPECT_FALSE(writeEventCharacter(QStringLiteral("/dev/ttyUSB3"), std::nullopt, sys.root.path()));
+}
+
 class SerialDeviceOnPty : public PortDirFixture {};
 
 TEST_F(SerialDeviceOnPty, PseudoTerminalRefusesLowLatencyAndStillOpens)
@@ -79,6 +124,9 @@ TEST_F(SerialDeviceOnPty, PseudoTerminalRefusesLowLatencyAndStillOpens)
     EXPECT_TRUE(port.Open());
     EXPECT_FALSE(port.lowLatency().driverFlag);
     EXPECT_FALSE(port.lowLatency().latencyTimer);
+    // Nor has it an event character: refused, and the port goes on.
+    EXPECT_FALSE(port.setEventCharacter('\x06'));
+    EXPECT_TRUE(port.Open());
     port.PutString("ok");
     port.setOpen(false);
 }

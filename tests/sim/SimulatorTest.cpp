@@ -520,6 +520,36 @@ TEST_F(SimLine, FirmwareLoader)
     EXPECT_EQ(o.loaderLines, 5);
 }
 
+// The simulated USB adapter holds a short answer until its latency timer
+// runs out, unless the answer holds its event character: that goes out at
+// once, with what was held before it.
+TEST_F(SimLine, AdapterHandsOnItsEventCharacterAtOnce)
+{
+    const std::string good = ":10010000214601360121470136007EFE09D2190140";
+    const std::string bad = ":10010000214601360121470136007EFE09D2190141";  // its answer is '!'
+    // The timer's first expiry comes a minute after the simulator started:
+    // until then only the event character lets a short answer out.
+    sim->setAdapterLatency(60000);
+    sim->setAdapterEventCharacter('\x06');
+    ASSERT_TRUE(port->send(std::string(kLoaderEntry, 5)));
+    ASSERT_TRUE(sim->waitFor([](const Observations& o) { return o.loaderMode; }, 2000));
+    ASSERT_TRUE(port->send("e"));
+    EXPECT_EQ(port->readWindow(300), "") << "the '#' is no event character: it waits for the timer";
+    ASSERT_TRUE(port->send(good));
+    EXPECT_EQ(port->readUntil([](const std::string& s) { return s.size() >= 2; }, 10000), "#\x06");
+    ASSERT_TRUE(port->send(bad));
+    EXPECT_EQ(port->readWindow(300), "");
+    // Switched off, the line's answer waits as well.
+    sim->setAdapterEventCharacter(std::nullopt);
+    ASSERT_TRUE(port->send(good));
+    EXPECT_EQ(port->readWindow(300), "");
+    // On again: the next one hands on everything held, in order.
+    sim->setAdapterEventCharacter('\x06');
+    ASSERT_TRUE(port->send(good));
+    EXPECT_EQ(port->readUntil([](const std::string& s) { return s.size() >= 3; }, 10000), "!\x06\x06");
+    EXPECT_EQ(sim->observations().loaderLines, 4);
+}
+
 TEST_F(SimLine, PortClosedAndReopenedBetweenExchanges)
 {
     for (const char* cmd : {"m", "z1", "p"}) {
