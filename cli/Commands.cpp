@@ -1,11 +1,13 @@
 #include "cli/Commands.h"
 
 #include "cli/Arguments.h"
+#include "cli/Json.h"
 #include "cli/Progress.h"
 #include "cli/Session.h"
 #include "data/CaptureExchange.h"
 #include "data/DownloadExchange.h"
 #include "firmware/HexFile.h"
+#include "link/Protocol.h"
 #include "platform/ComPortNames.h"
 #include "platform/Clock.h"
 #include "platform/FileErrors.h"
@@ -56,6 +58,13 @@ QString kindOf(const SerialDeviceInfo& d)
     return QString();
 }
 
+// A text for JSON: null when there is none.
+QJsonValue textOrNull(const QString& text)
+{
+    const QString t = text.trimmed();
+    return t.isEmpty() ? QJsonValue(QJsonValue::Null) : QJsonValue(t);
+}
+
 int ports(const Options& o, std::FILE* out)
 {
     const std::vector<SerialDeviceInfo> devices = listSerialDevices();
@@ -63,16 +72,20 @@ int ports(const Options& o, std::FILE* out)
         QJsonArray list;
         for (const SerialDeviceInfo& d : devices) {
             QJsonObject p;
-            p[QStringLiteral("com")] = d.comName;
-            p[QStringLiteral("device")] = d.devicePath;
+            p[QStringLiteral("com")] = textOrNull(d.comName);
+            p[QStringLiteral("device")] = textOrNull(d.devicePath);
             p[QStringLiteral("usbId")] =
-                d.vendorId.isEmpty() ? QString() : d.vendorId + QLatin1Char(':') + d.productId;
-            p[QStringLiteral("driver")] = d.driver;
-            p[QStringLiteral("kind")] = kindOf(d);
-            p[QStringLiteral("description")] = d.description;
+                d.vendorId.isEmpty() ? QJsonValue(QJsonValue::Null) : QJsonValue(d.vendorId + QLatin1Char(':') + d.productId);
+            p[QStringLiteral("driver")] = textOrNull(d.driver);
+            const QString kind = kindOf(d);
+            p[QStringLiteral("kind")] = kind.isEmpty() ? QStringLiteral("other") : kind;
+            p[QStringLiteral("description")] = textOrNull(d.description);
             list.append(p);
         }
-        print(out, QString::fromUtf8(QJsonDocument(list).toJson(QJsonDocument::Compact)) + QLatin1Char('\n'));
+        QJsonObject all;
+        all[QStringLiteral("schema")] = kJsonSchema;
+        all[QStringLiteral("ports")] = list;
+        writeBytes(out, jsonBytes(all));
         return 0;
     }
     if (devices.empty()) {
@@ -103,14 +116,15 @@ int info(Session& s, const Options& o, std::FILE* out)
     if (o.json) {
         QJsonObject settings;
         for (const auto& [name, value] : reported)
-            settings[QString::fromLatin1(name)] = value;
+            settings[QString::fromLatin1(name)] = settingJsonValue(name, value);
         QJsonObject all;
+        all[QStringLiteral("schema")] = kJsonSchema;
         all[QStringLiteral("port")] = s.portName();
         all[QStringLiteral("device")] = s.devicePath();
-        all[QStringLiteral("loggerNumber")] = number;
+        all[QStringLiteral("loggerNumber")] = number.trimmed();
         all[QStringLiteral("countsPerG")] = s.state().countsPerG;
         all[QStringLiteral("settings")] = settings;
-        print(out, QString::fromUtf8(QJsonDocument(all).toJson(QJsonDocument::Indented)));
+        writeBytes(out, jsonBytes(all));
         return 0;
     }
     print(out, QStringLiteral("%1 %2 (%3)\n").arg(QStringLiteral("port"), -16).arg(s.portName(), s.devicePath()));
@@ -240,6 +254,9 @@ struct Change {
     QString LoggerSettings::*field = nullptr;
     QString expected;
     bool numeric = false;  // compared as numbers ("042" is 42)
+    // A value the logger reports but no command sets: taken only when the
+    // logger already has it, and then nothing is sent.
+    bool reportedOnly = false;
     QString sent;          // what a change that is not read back did
 };
 
@@ -270,6 +287,12 @@ Change changeFor(const QString& name, const QString& value, const LinkState& sta
     };
     if (name == QLatin1String("interval")) {
         const int index = intervalIndexForText(value);
+        if (value == QLatin1String(intervalTextFor(-1))) {
+            c.field = &LoggerSettings::interval;
+            c.expected = value;
+            c.reportedOnly = true;
+            return c;
+        }
         if (index < 0)
             throw badValue(QStringLiteral("one of 1sec 5sec 10sec 15sec 20sec 30sec 1min 2min 3min 4min 5min 10min "
                                           "15min 20min 30min"));
@@ -277,11 +300,19 @@ Change changeFor(const QString& name, const QString& value, const LinkState& sta
         c.field = &LoggerSettings::interval;
         c.expected = value;
     } else if (name == QLatin1String("sampling")) {
-        if (samplingCodeFor(value) == '0')
-            throw badValue(QStringLiteral("a sampling period of the list (zelt set --help)"));
-        c.command = samplingCommand(value);
         c.field = &LoggerSettings::sampling;
         c.expected = value;
+        // "0.5秒" is sent as the window sends a typed text of no row: "i0",
+        // which is that period's code. The other texts reported for codes
+        // the list has no row for would also send "i0", which is not what
+        // they say ('?' stands for any code without a text of its own).
+        if (value == samplingTextFor('1') || value == samplingTextFor('?')) {
+            c.reportedOnly = true;
+            return c;
+        }
+        if (samplingCodeFor(value) == '0' && value != samplingTextFor('0'))
+            throw badValue(QStringLiteral("a sampling period of the list (zelt set --help)"));
+        c.command = samplingCommand(value);
     } else if (name == QLatin1String("threshold")) {
         const int n = wholeNumber(name, value, 0, 98);
         const QString text = QStringLiteral("%1").arg(n, 2, 10, QLatin1Char('0'));
@@ -365,7 +396,20 @@ int set(Session& s, const Options& o, std::FILE* out)
         std::stable_partition(changes.begin(), end, [](const Change& c) { return c.name != QLatin1String("start"); });
     }
     s.connectLogger();
+    // A value no command sets must be what the logger has, or nothing is sent.
     for (const Change& c : changes) {
+        if (!c.reportedOnly)
+            continue;
+        const QString reported = s.settings().*c.field;
+        if (!sameSetting(reported, c))
+            throw Failure{2, QStringLiteral("%1=%2 cannot be set: the logger only reports it (it now reports %3)")
+                                 .arg(c.name, c.value, reported.isNull() ? QStringLiteral("nothing") : reported)};
+    }
+    for (const Change& c : changes) {
+        if (c.reportedOnly) {
+            print(out, QStringLiteral("%1=%2 confirmed (the logger has it; nothing sent)\n").arg(c.name, c.value));
+            continue;
+        }
         s.exchange(c.command, c.queued1, c.queued2, c.queued3);
         if (!c.field) {
             print(out, c.sent.isEmpty() ? QStringLiteral("%1=%2 sent\n").arg(c.name, c.value)

@@ -2,6 +2,7 @@
 // exit codes, standard output and error, against the simulated logger on a
 // pseudo-terminal; the window on the same logger where the two must agree.
 #include "cli/Arguments.h"
+#include "cli/Json.h"
 #include "cli/Progress.h"
 #include "cli/Session.h"
 #include "firmware/HexFile.h"
@@ -12,6 +13,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
@@ -39,9 +41,15 @@ struct ZeltRun {
 };
 
 // Runs zelt to its end (or kills it after limitMs).
-ZeltRun zelt(const QStringList& args, int limitMs = 60000)
+ZeltRun zelt(const QStringList& args, int limitMs = 60000, const QStringList& environment = {})
 {
     QProcess p;
+    if (!environment.isEmpty()) {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const QString& e : environment)
+            env.insert(e.section(QLatin1Char('='), 0, 0), e.section(QLatin1Char('='), 1));
+        p.setProcessEnvironment(env);
+    }
     QElapsedTimer t;
     t.start();
     p.start(QStringLiteral(ZELT_CLI_PROGRAM), args);
@@ -132,6 +140,278 @@ TEST(CliArguments, WrongUsageIsRefusedWithAReason)
     EXPECT_EQ(plain.options.timeoutMs, 30000);
     EXPECT_FALSE(plain.options.allowShort);
     EXPECT_TRUE(cli::parseArguments({"download", "--port", "COM9", "-o", "x.csv", "--allow-short"}).options.allowShort);
+}
+
+// Every option in both spellings, and what a wrong one gives.
+TEST(CliArguments, LongOptionsTakeTheirValueAfterEqualsOrAsTheNextArgument)
+{
+    struct Case {
+        QStringList args;
+        const char* error;  // empty: accepted
+    };
+    const Case cases[] = {
+        {{"download", "--port", "COM9", "--output", "x.csv", "--variant", "C", "--timeout", "7", "-q"}, ""},
+        {{"download", "--port=COM9", "--output=x.csv", "--variant=C", "--timeout=7", "--quiet"}, ""},
+        {{"download", "--port=COM9", "-o", "x.csv", "--variant=C", "--timeout", "7", "--quiet"}, ""},
+        {{"capture", "--port=COM9", "--seconds=20", "--output=-"}, ""},
+        {{"firmware", "--port=auto", "--generic", "--image=a=b.hex"}, ""},
+        {{"info", "--port=COM9", "--json"}, ""},
+        {{"info", "--port="}, "--port needs a value"},
+        {{"info", "--port"}, "--port needs a value"},
+        {{"download", "--port", "COM9", "--output"}, "--output needs a value"},
+        {{"download", "--port", "COM9", "-o"}, "-o needs a value"},
+        {{"capture", "--port", "COM9", "-o", "x", "--seconds="}, "--seconds needs a value"},
+        {{"capture", "--port", "COM9", "-o", "x", "--seconds=4"}, "--seconds takes a whole number from 5 to 360, not \"4\""},
+        {{"info", "--port", "COM9", "--timeout=0"}, "--timeout takes a whole number from 1 to 3600"},
+        {{"download", "--port", "COM9", "-o", "x", "--variant=Q"}, "--variant is D, C, G or star, not \"Q\""},
+        {{"info", "--port=COM9", "--json=yes"}, "--json takes no value"},
+        {{"info", "--port=COM9", "--quiet=1"}, "--quiet takes no value"},
+        {{"info", "--port=COM9", "--verbose=2"}, "unknown option \"--verbose=2\""},
+        {{"info", "--port=COM9", "-x"}, "unknown option \"-x\""},
+        {{"set", "--port=COM9", "--threshold=20"}, "unknown option \"--threshold=20\""},
+    };
+    for (const Case& c : cases) {
+        const cli::Parsed p = cli::parseArguments(c.args);
+        const std::string what = c.args.join(' ').toStdString();
+        if (*c.error == '\0')
+            EXPECT_TRUE(p.error.isEmpty()) << what << " -> " << p.error.toStdString();
+        else
+            EXPECT_TRUE(p.error.contains(QString::fromUtf8(c.error))) << what << " -> \"" << p.error.toStdString() << "\"";
+    }
+    // Both spellings give the same options.
+    const cli::Options a = cli::parseArguments(cases[0].args).options;
+    for (const int i : {1, 2}) {
+        const cli::Options b = cli::parseArguments(cases[i].args).options;
+        EXPECT_EQ(b.port, a.port) << i;
+        EXPECT_EQ(b.output, a.output) << i;
+        EXPECT_EQ(b.variant, a.variant) << i;
+        EXPECT_EQ(b.timeoutMs, a.timeoutMs) << i;
+        EXPECT_EQ(b.quiet, a.quiet) << i;
+    }
+    EXPECT_EQ(a.port, QStringLiteral("COM9"));
+    EXPECT_EQ(a.output, QStringLiteral("x.csv"));
+    EXPECT_EQ(a.variant, QStringLiteral("C"));
+    EXPECT_EQ(a.timeoutMs, 7000);
+    EXPECT_TRUE(a.quiet);
+    const cli::Options capture = cli::parseArguments(cases[3].args).options;
+    EXPECT_EQ(capture.seconds, 20);
+    EXPECT_EQ(capture.output, QStringLiteral("-"));
+    // Only the first "=" ends the option's name.
+    EXPECT_EQ(cli::parseArguments(cases[4].args).options.image, QStringLiteral("a=b.hex"));
+}
+
+// The help names every option the parser takes, and ports' help the kinds.
+TEST(CliUsage, HelpNamesEveryOptionAndThePortKinds)
+{
+    const ZeltRun help = zelt({"--help"});
+    ASSERT_EQ(help.code, 0) << shown(help);
+    for (const char* option : {"--port", "--generic", "-o, --output", "--variant", "--allow-short", "--seconds", "--image",
+                               "--json", "--timeout", "-q, --quiet", "-h, --help", "--port=COM9"})
+        EXPECT_TRUE(help.out.contains(option)) << option << "\n" << shown(help);
+    const ZeltRun ports = zelt({"ports", "--help"});
+    for (const char* kind : {"\"logger\"", "\"generic adapter\"", "\"simulated logger\"", "\"other\"", "\"schema\": 1"})
+        EXPECT_TRUE(ports.out.contains(kind)) << kind << "\n" << shown(ports);
+    // Each command's help shows the output option's both spellings.
+    for (const char* command : {"download", "capture"}) {
+        const ZeltRun r = zelt({QString::fromLatin1(command), "--help"});
+        EXPECT_TRUE(r.out.contains("-o|--output") && r.out.contains("-q|--quiet")) << command << "\n" << shown(r);
+    }
+}
+
+// The JSON is UTF-8 whatever the locale, its values unpadded, the numeric
+// settings numbers, and no control character reaches the terminal.
+TEST(CliJson, EncodingIsUtf8AndValuesAreUnpadded)
+{
+    QJsonObject o;
+    o[QStringLiteral("startMode")] = QStringLiteral("開始");
+    o[QStringLiteral("identity")] = QStringLiteral("A\x1b" "B\x7f" "C") + QChar(0x85);
+    const QByteArray bytes = cli::jsonBytes(o);
+    EXPECT_TRUE(bytes.contains("\"startMode\": \"\xE9\x96\x8B\xE5\xA7\x8B\"")) << bytes.toStdString();
+    EXPECT_TRUE(bytes.contains("\"A\\u001bB\\u007fC\\u0085\"")) << bytes.toStdString();
+    EXPECT_TRUE(bytes.endsWith('\n'));
+    QJsonParseError error;
+    const QJsonObject back = QJsonDocument::fromJson(bytes, &error).object();
+    EXPECT_EQ(error.error, QJsonParseError::NoError);
+    EXPECT_EQ(back, o);
+
+    struct Case {
+        const char* name;
+        QString reported;
+        QJsonValue json;
+    };
+    const Case cases[] = {
+        {"myId", QStringLiteral("042"), 42},
+        {"wait", QStringLiteral("05"), 5},
+        {"threshold", QStringLiteral("15"), 15},
+        {"calibrationY", QStringLiteral("-02"), -2},
+        {"calibrationX", QStringLiteral(" 03"), 3},
+        {"recordCount", QStringLiteral("3600"), 3600},
+        {"wait", QStringLiteral("0\x1b[5m"), QStringLiteral("0\x1b[5m")},  // not a number: the text
+        {"range", QStringLiteral("02"), QStringLiteral("02")},              // a code, not a number
+        {"sampling", QStringLiteral("0.5秒"), QStringLiteral("0.5秒")},
+        {"identity", QStringLiteral(" LOGGER 01 "), QStringLiteral("LOGGER 01")},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(cli::settingJsonValue(c.name, c.reported), c.json) << c.name << " " << c.reported.toStdString();
+}
+
+TEST(CliJson, InfoAndPortsCarryTheSchemaAndTypedKeys)
+{
+    Logger logger(74);
+    // The C locale: the bytes must still be UTF-8.
+    const ZeltRun r = zelt({"info", "--port=" + com(74), "--json"}, 60000, {"LC_ALL=C", "LANG=C"});
+    ASSERT_EQ(r.code, 0) << shown(r);
+    EXPECT_TRUE(r.out.contains("\"startMode\": \"\xE9\x96\x8B\xE5\xA7\x8B\"")) << shown(r);
+    QJsonParseError error;
+    const QJsonObject o = QJsonDocument::fromJson(r.out, &error).object();
+    ASSERT_EQ(error.error, QJsonParseError::NoError) << shown(r);
+    EXPECT_EQ(o.value("schema"), QJsonValue(1));
+    EXPECT_EQ(o.value("port"), QJsonValue(QStringLiteral("COM74")));
+    EXPECT_TRUE(o.value("device").toString().startsWith(QStringLiteral("/dev/"))) << shown(r);
+    EXPECT_EQ(o.value("loggerNumber"), QJsonValue(QStringLiteral("20240624")));
+    EXPECT_EQ(o.value("countsPerG"), QJsonValue(50));
+    const QJsonObject s = o.value("settings").toObject();
+    const std::pair<const char*, QJsonValue> expected[] = {
+        {"myId", 42},          {"recordCount", 3600}, {"year", 2024},          {"interval", QStringLiteral("1sec")},
+        {"sampling", QStringLiteral("0.5秒")}, {"range", QStringLiteral("02")}, {"threshold", 15},
+        {"thresholdDetect", 1}, {"startMode", QStringLiteral("開始")}, {"wait", 5},
+        {"buzzer", QStringLiteral("BZ-ON")}, {"status", QStringLiteral("RECORDING")}, {"hazard", 5},
+        {"gravity", QStringLiteral("ON")}, {"endless", QStringLiteral("OFF")}, {"hundredHz", QStringLiteral("OFF")},
+        {"display", 1},        {"df", 0},             {"calibrationX", 3},     {"calibrationY", -2},
+        {"calibrationZ", 1},   {"identity", QStringLiteral("LOGGER 01")},
+    };
+    for (const auto& [key, value] : expected)
+        EXPECT_EQ(s.value(QLatin1String(key)), value) << key << "\n" << shown(r);
+    for (auto it = s.begin(); it != s.end(); ++it)
+        EXPECT_TRUE(!it->isString() || it->toString() == it->toString().trimmed()) << it.key().toStdString() << " is padded";
+
+    const ZeltRun ports = zelt({"ports", "--json"});
+    ASSERT_EQ(ports.code, 0) << shown(ports);
+    const QJsonObject p = QJsonDocument::fromJson(ports.out, &error).object();
+    ASSERT_EQ(error.error, QJsonParseError::NoError) << shown(ports);
+    EXPECT_EQ(p.value("schema"), QJsonValue(1));
+    ASSERT_TRUE(p.value("ports").isArray()) << shown(ports);
+    bool found = false;
+    for (const QJsonValue& v : p.value("ports").toArray()) {
+        const QJsonObject port = v.toObject();
+        for (const char* key : {"com", "device", "usbId", "driver", "kind", "description"})
+            EXPECT_TRUE(port.value(QLatin1String(key)).isString() || port.value(QLatin1String(key)).isNull())
+                << key << "\n" << shown(ports);
+        EXPECT_TRUE(QStringList({"logger", "generic adapter", "simulated logger", "other"}).contains(port.value("kind").toString()))
+            << shown(ports);
+        if (port.value("com") == QJsonValue(QStringLiteral("COM74"))) {
+            found = true;
+            EXPECT_EQ(port.value("kind"), QJsonValue(QStringLiteral("simulated logger")));
+            EXPECT_TRUE(port.value("usbId").isNull()) << shown(ports);
+            EXPECT_EQ(port.value("device"), o.value("device"));
+        }
+    }
+    EXPECT_TRUE(found) << shown(ports);
+}
+
+// Every settable value info reports, given back to set, is taken: the
+// logger receives the one command that value means, and ends as it was.
+TEST(CliSet, EveryValueInfoReportsIsTakenBackAndSentAsItIs)
+{
+    struct Case {
+        const char* what;
+        char samplingCode, intervalCode, started;
+        const char *threshold, *range, *wait;
+        int id;
+        std::vector<std::string> commands;
+    };
+    const Case cases[] = {
+        {"as delivered", '0', 'a', '1', "15", "02", "05", 42, {"ja", "i0", "d15", "02", "Y042", "w05", "o"}},
+        {"changed", 'A', 'E', '0', "07", "20", "00", 7, {"jE", "iA", "d07", "20", "Y007", "w00", "f"}},
+        {"fast trace", 'F', 'f', '1', "98", "50", "99", 255, {"jf", "iF", "d98", "50", "Y255", "w99", "o"}},
+    };
+    const std::pair<const char*, const char*> names[] = {{"interval", "interval"}, {"sampling", "sampling"},
+                                                         {"threshold", "threshold"}, {"range", "range"},
+                                                         {"myId", "id"}, {"wait", "wait"}, {"startMode", "start"}};
+    Logger logger(75);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        sim::Settings given = logger.sim().settings();
+        given.samplingCode = c.samplingCode;
+        given.intervalCode = c.intervalCode;
+        given.started = c.started;
+        given.threshold = c.threshold;
+        given.range = c.range;
+        given.wait = c.wait;
+        given.id = c.id;
+        logger.sim().setSettings(given);
+
+        const std::size_t beforeInfo = logger.sim().observations().commands.size();
+        const ZeltRun info = zelt({"info", "--port", com(75), "--json"});
+        ASSERT_EQ(info.code, 0) << shown(info);
+        const std::vector<std::string> all = logger.sim().observations().commands;
+        const std::vector<std::string> connect(all.begin() + long(beforeInfo), all.end());
+        const QJsonObject s = QJsonDocument::fromJson(info.out).object().value("settings").toObject();
+        for (std::size_t i = 0; i < std::size(names); ++i) {
+            const QJsonValue v = s.value(QLatin1String(names[i].first));
+            const QString value = v.isDouble() ? QString::number(v.toInt()) : v.toString();
+            ASSERT_FALSE(value.isEmpty()) << names[i].first << "\n" << shown(info);
+            const std::size_t before = logger.sim().observations().commands.size();
+            const QString arg = QString::fromLatin1(names[i].second) + QLatin1Char('=') + value;
+            const ZeltRun set = zelt({"set", "--port", com(75), arg});
+            EXPECT_EQ(set.code, 0) << arg.toStdString() << "\n" << shown(set);
+            const std::vector<std::string> now = logger.sim().observations().commands;
+            std::vector<std::string> sent(now.begin() + long(before), now.end());
+            // The connect as info made it, then the command, then the report read back.
+            ASSERT_GE(sent.size(), connect.size()) << arg.toStdString();
+            EXPECT_TRUE(std::equal(connect.begin(), connect.end(), sent.begin())) << arg.toStdString();
+            sent.erase(sent.begin(), sent.begin() + long(connect.size()));
+            sent.erase(std::remove(sent.begin(), sent.end(), std::string("p")), sent.end());
+            EXPECT_EQ(sent, std::vector<std::string>{c.commands[i]}) << arg.toStdString();
+        }
+        const sim::Settings after = logger.sim().settings();
+        EXPECT_EQ(after.samplingCode, c.samplingCode);
+        EXPECT_EQ(after.intervalCode, c.intervalCode);
+        EXPECT_EQ(after.started, c.started);
+        EXPECT_EQ(after.threshold, c.threshold);
+        EXPECT_EQ(after.range, c.range);
+        EXPECT_EQ(after.wait, c.wait);
+        EXPECT_EQ(after.id, c.id);
+    }
+}
+
+// A sampling period the logger reports but the sampling command cannot
+// send is confirmed when the logger has it, with nothing sent, and refused
+// otherwise, before anything is sent.
+TEST(CliSet, AValueTheLoggerOnlyReportsIsNeverSent)
+{
+    Logger logger(76);
+    sim::Settings given = logger.sim().settings();
+    given.samplingCode = '1';
+    logger.sim().setSettings(given);
+    const ZeltRun info = zelt({"info", "--port", com(76), "--json"});
+    ASSERT_EQ(info.code, 0) << shown(info);
+    const QString reported =
+        QJsonDocument::fromJson(info.out).object().value("settings").toObject().value("sampling").toString();
+    ASSERT_EQ(reported, QStringLiteral("0.16秒")) << shown(info);
+    const auto sent = [&](std::size_t from) {
+        const std::vector<std::string> all = logger.sim().observations().commands;
+        return std::vector<std::string>(all.begin() + long(from), all.end());
+    };
+    const auto anyOf = [](const std::vector<std::string>& commands, char first) {
+        return std::any_of(commands.begin(), commands.end(), [&](const std::string& c) { return !c.empty() && c[0] == first; });
+    };
+
+    std::size_t before = logger.sim().observations().commands.size();
+    const ZeltRun same = zelt({"set", "--port", com(76), "sampling=" + reported});
+    EXPECT_EQ(same.code, 0) << shown(same);
+    EXPECT_TRUE(same.out.contains("nothing sent")) << shown(same);
+    EXPECT_FALSE(anyOf(sent(before), 'i'));
+
+    given.samplingCode = '0';
+    logger.sim().setSettings(given);
+    before = logger.sim().observations().commands.size();
+    const ZeltRun other = zelt({"set", "--port", com(76), "threshold=20", "sampling=" + reported});
+    EXPECT_EQ(other.code, 2) << shown(other);
+    EXPECT_TRUE(other.err.contains("sampling=0.16\xE7\xA7\x92 cannot be set")) << shown(other);
+    EXPECT_FALSE(anyOf(sent(before), 'i'));
+    EXPECT_FALSE(anyOf(sent(before), 'd')) << "a change was sent before the refusal";
+    EXPECT_EQ(logger.sim().settings().samplingCode, '0');
 }
 
 TEST(CliArguments, ProgressBarShowsCountRateAndTimeLeft)
@@ -344,9 +624,9 @@ TEST(CliInfo, JsonParsesAndCarriesTheIdentificationAndSettings)
     EXPECT_EQ(o.value("port").toString(), QStringLiteral("COM65"));
     EXPECT_EQ(o.value("loggerNumber").toString(), QStringLiteral("20240624"));
     const QJsonObject s = o.value("settings").toObject();
-    EXPECT_EQ(s.value("myId").toString(), QStringLiteral("042"));
+    EXPECT_EQ(s.value("myId").toInt(), 42);
     EXPECT_EQ(s.value("interval").toString(), QStringLiteral("1sec"));
-    EXPECT_EQ(s.value("threshold").toString(), QStringLiteral("15"));
+    EXPECT_EQ(s.value("threshold").toInt(), 15);
     EXPECT_EQ(s.value("startMode").toString(), QStringLiteral("開始"));
     EXPECT_EQ(o.value("countsPerG").toInt(), 50);
 
