@@ -30,7 +30,10 @@ constexpr int kDrainMs = 1000;
 }  // namespace
 
 QtComPort::QtComPort(PortChooser choosePort, QObject* parent)
-    : ComPort(parent), serial_(new QSerialPort(this)), choosePort_(std::move(choosePort))
+    : ComPort(parent),
+      serial_(new QSerialPort(this)),
+      choosePort_(std::move(choosePort)),
+      arrival_(*this, [this] { return serial_->isOpen() ? serial_->bytesAvailable() : 0; })
 {
     connect(serial_, &QSerialPort::readyRead, this, &QtComPort::onReadyRead);
     connect(serial_, &QSerialPort::errorOccurred, this,
@@ -330,52 +333,10 @@ bool QtComPort::setEventCharacter(std::optional<char> c)
 void QtComPort::onReadyRead()
 {
     doubtfulErrors_ = 0;
-    if (inHandler_) {
-        arrivedInHandler_ = true;
-        return;
-    }
     // The handler runs from the event loop rather than inside the toolkit's
     // read notification, which stays silent about bytes that arrive while a
     // handler of it runs a nested event loop.
-    if (dispatchPosted_)
-        return;
-    dispatchPosted_ = true;
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-            dispatchPosted_ = false;
-            notifyWaiting();
-        },
-        Qt::QueuedConnection);
-}
-
-void QtComPort::notifyWaiting()
-{
-    if (inHandler_) {
-        arrivedInHandler_ = true;
-        return;
-    }
-    do {
-        arrivedInHandler_ = false;
-        if (!OnTriggerAvail || !serial_->isOpen())
-            return;
-        const qint64 waiting = serial_->bytesAvailable();
-        if (waiting <= 0)
-            return;
-        struct InHandler {
-            bool& flag;
-            explicit InHandler(bool& f) : flag(f) { flag = true; }
-            ~InHandler() { flag = false; }
-        } guard(inHandler_);
-        try {
-            OnTriggerAvail(static_cast<quint16>(std::min<qint64>(waiting, 65535)));
-        } catch (const std::exception& e) {
-            // Handlers catch their own errors; this keeps one that does not
-            // from unwinding through the event loop.
-            qWarning("Error in the receive handler: %s", e.what());
-            return;
-        }
-    } while (arrivedInHandler_);
+    arrival_.arrived();
 }
 
 }  // namespace zelt

@@ -20,6 +20,7 @@
 // - A vanished device (unplugged adapter, closed pseudo-terminal) closes the
 //   port and emits deviceLost once. A device without modem lines (a
 //   pseudo-terminal) opens normally.
+#include "link/ArrivalNotice.h"
 #include "link/ComPort.h"
 #include "link/SerialDevice.h"
 #include "platform/ComPortNames.h"
@@ -87,19 +88,16 @@ private:
     void ensureOpen();
     void onReadyRead();
     void onError(int error);
-    void notifyWaiting();
     void lose(const QString& what);
     enum class DeviceState { Idle, Readable, HungUp };
     DeviceState deviceState() const;
 
     QSerialPort* serial_;
     PortChooser choosePort_;
+    ArrivalNotice arrival_;
     LowLatency lowLatency_;
     quint16 comNumber_ = 1;
     QString device_;
-    bool dispatchPosted_ = false;
-    bool inHandler_ = false;
-    bool arrivedInHandler_ = false;
     bool losing_ = false;
     bool opening_ = false;
     bool recovering_ = false;

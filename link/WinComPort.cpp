@@ -30,7 +30,8 @@ WinComPort::WinComPort(PortChooser choosePort, QObject* parent)
     : ComPort(parent),
       readNotifier_(new QWinEventNotifier(line_.receiveEvent(), this)),
       writeNotifier_(new QWinEventNotifier(line_.sendEvent(), this)),
-      choosePort_(std::move(choosePort))
+      choosePort_(std::move(choosePort)),
+      arrival_(*this, [this] { return line_.isOpen() ? waiting() : 0; })
 {
     readNotifier_->setEnabled(false);
     writeNotifier_->setEnabled(false);
@@ -207,7 +208,7 @@ void WinComPort::receive()
         }
         in_.append(chunk_.data(), static_cast<qsizetype>(chunk_.size()));
         doubtfulErrors_ = 0;
-        scheduleNotify();
+        arrival_.arrived();
     }
     if (problem(r.result, false))
         return;
@@ -302,55 +303,6 @@ bool WinComPort::setEventCharacter(std::optional<char> c)
 {
     eventCharacter_ = c;
     return line_.isOpen() && line_.setEventCharacter(c);
-}
-
-void WinComPort::scheduleNotify()
-{
-    if (inHandler_) {
-        arrivedInHandler_ = true;
-        return;
-    }
-    // The handler runs from the event loop of its own, never from inside the
-    // read that brought the bytes.
-    if (dispatchPosted_)
-        return;
-    dispatchPosted_ = true;
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-            dispatchPosted_ = false;
-            notifyWaiting();
-        },
-        Qt::QueuedConnection);
-}
-
-void WinComPort::notifyWaiting()
-{
-    if (inHandler_) {
-        arrivedInHandler_ = true;
-        return;
-    }
-    do {
-        arrivedInHandler_ = false;
-        if (!OnTriggerAvail || !line_.isOpen())
-            return;
-        const qint64 count = waiting();
-        if (count <= 0)
-            return;
-        struct InHandler {
-            bool& flag;
-            explicit InHandler(bool& f) : flag(f) { flag = true; }
-            ~InHandler() { flag = false; }
-        } guard(inHandler_);
-        try {
-            OnTriggerAvail(static_cast<quint16>(std::min<qint64>(count, 65535)));
-        } catch (const std::exception& e) {
-            // Handlers catch their own errors; this keeps one that does not
-            // from unwinding through the event loop.
-            qWarning("Error in the receive handler: %s", e.what());
-            return;
-        }
-    } while (arrivedInHandler_);
 }
 
 }  // namespace zelt

@@ -19,6 +19,7 @@
 // - a vanished device closes the port and emits deviceLost once.
 // The line's events reach the event loop through QWinEventNotifier, so
 // every call and every notification stays on the thread that owns the port.
+#include "link/ArrivalNotice.h"
 #include "link/ComPort.h"
 #include "platform/ComPortNames.h"
 #include "platform/win/SerialLine.h"
@@ -77,14 +78,13 @@ private:
     void startWriting();
     bool problem(const win::LineResult& r, bool writing);
     void lose(const QString& what);
-    void scheduleNotify();
-    void notifyWaiting();
     qint64 waiting() const { return in_.size() - head_; }
 
     win::SerialLine line_;
     QWinEventNotifier* readNotifier_;
     QWinEventNotifier* writeNotifier_;
     PortChooser choosePort_;
+    ArrivalNotice arrival_;
     quint16 comNumber_ = 1;
     QString device_;
     QByteArray in_;      // received, from head_ on not yet taken
@@ -93,9 +93,6 @@ private:
     QByteArray out_;     // queued, not yet handed to the line
     QByteArray writing_; // handed to the line, not yet confirmed
     std::optional<char> eventCharacter_;
-    bool dispatchPosted_ = false;
-    bool inHandler_ = false;
-    bool arrivedInHandler_ = false;
     bool losing_ = false;
     int doubtfulErrors_ = 0;
     static constexpr int kMaxDoubtfulErrors = 3;
