@@ -70,6 +70,7 @@ QString usageText()
         "                 that (a download's records and a capture's samples excepted)\n"
         "  --quiet        no progress on standard error\n"
         "  -h, --help     help; \"zelt COMMAND --help\" for one command\n"
+        "  --version      the version\n"
         "\n"
         "Progress goes to standard error, results to standard output. Exit codes: 0 done,\n"
         "1 the exchange failed (the reason on one line), 2 wrong usage, 130 interrupted.\n"
