@@ -18,7 +18,7 @@ for f in ./usr/bin/zelt-view ./usr/bin/zelt ./usr/bin/zelt-sim \
          ./usr/share/applications/zelt-view.desktop \
          ./usr/share/icons/hicolor/scalable/apps/zelt-view.svg \
          ./usr/lib/udev/rules.d/60-zelt-logger.rules \
-         ./usr/share/metainfo/org.zelt_view.ZeltView.metainfo.xml \
+         ./usr/share/metainfo/org.zelt_view.zelt_view.metainfo.xml \
          ./usr/share/doc/zelt-view/copyright ./usr/share/doc/zelt-view/changelog.gz \
          ./usr/share/man/man1/zelt-view.1.gz ./usr/share/man/man1/zelt.1.gz \
          ./usr/share/man/man1/zelt-sim.1.gz; do
