@@ -1,5 +1,7 @@
 #include "app/Application.h"
 
+#include "app/About.h"
+
 #include "data/Download.h"
 #include "firmware/Firmware.h"
 #include "data/Monitor.h"
@@ -109,6 +111,7 @@ Application::Application(const Options& options) : owned_(std::make_unique<Owned
     feature(new CommandButtonsFeature(*form1_));
     feature(new SettingsBoxesFeature(*form1_));
     feature(new ControlHelpFeature(*form1_));
+    feature(new AboutFeature(*form1_));
     form2_ = std::make_unique<TForm2>();
     form3_ = std::make_unique<TForm3>(form1_->Label18->text());
     form4_ = std::make_unique<TForm4>();

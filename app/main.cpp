@@ -4,9 +4,11 @@
 #include "platform/InstanceGuard.h"
 #include "shell/TForm1.h"
 #include "app/Application.h"
+#include "ZeltVersion.h"
 
 #include <QApplication>
 #include <QFont>
+#include <QIcon>
 #include <QMessageBox>
 #include <cstdio>
 #include <cstdlib>
@@ -59,7 +61,7 @@ bool answeredOption(int argc, char** argv)
     for (int i = 1; i < argc; ++i) {
         const QByteArray a(argv[i]);
         if (a == "--version" || a == "-v") {
-            std::printf("zelt-view %s\n", ZELT_VIEW_VERSION);
+            std::printf("zelt-view %s\n", ZELT_VERSION);
             return true;
         }
         if (a == "--help" || a == "-h") {
@@ -118,6 +120,11 @@ int main(int argc, char** argv)
     // append it to every window's caption, and the captions are the tool's
     // own texts.
     QApplication::setApplicationName(QStringLiteral("ZELT-VIEW"));
+    QApplication::setApplicationVersion(QStringLiteral(ZELT_VERSION));
+    // The desktop entry the windows belong to (zelt-view.desktop), and its
+    // icon on every window.
+    QGuiApplication::setDesktopFileName(QStringLiteral("zelt-view"));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/zelt-view.svg")));
     QFont font(QStringLiteral("Noto Sans CJK JP"), 9);
     font.setStyleHint(QFont::SansSerif);
     QApplication::setFont(font);

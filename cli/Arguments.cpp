@@ -79,6 +79,7 @@ QString usageText()
         "                     excepted)\n"
         "  -q, --quiet        no progress on standard error\n"
         "  -h, --help         help; \"zelt COMMAND --help\" for one command\n"
+        "  --version          the version\n"
         "A long option's value follows it as the next argument or after \"=\" (--port=COM9).\n"
         "\n"
         "Progress goes to standard error, results to standard output. Exit codes: 0 done,\n"

@@ -499,5 +499,17 @@
         <source>%1 行あり、読み込むには %2 MB のメモリが要ります（この大きさのファイルでは %3 MB まで）</source>
         <translation>%1 lines: reading them would take %2 MB of memory (at most %3 MB for a file of this size)</translation>
     </message>
+    <message>
+        <source>バージョン情報</source>
+        <translation>About</translation>
+    </message>
+    <message>
+        <source>バージョン %1</source>
+        <translation>Version %1</translation>
+    </message>
+    <message>
+        <source>ライセンス: %1</source>
+        <translation>Licence: %1</translation>
+    </message>
 </context>
 </TS>

@@ -22,6 +22,8 @@ mode="${1:-}"
 packages=(cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools qt6-serialport-dev libgtest-dev
           qt6-l10n-tools  # lrelease: the English translation
           qt6-svg-dev libfftw3-dev  # the graph's SVG export and interval spectrum
+          help2man  # the manual pages, from the programs' --help
+          appstream  # appstreamcli: the AppStream metadata's test
           fonts-noto-cjk xvfb xauth xdotool libxcb1-dev pkg-config
           clang libclang-rt-14-dev)  # clang and its libFuzzer: the fuzzers of scripts/fuzz.sh
 # The Windows layer's cross-build and its tests: MinGW-w64, GoogleTest's

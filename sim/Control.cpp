@@ -85,6 +85,8 @@ std::string programUsage()
            "  --latency MS        the USB adapter's latency timer (bytes held up to MS ms)\n"
            "  --stream-speed F    sample stream speed factor (1 = 200 samples/s)\n"
            "  --print-device      also print the device path alone on a line\n"
+           "  -h, --help          this help\n"
+           "  --version           the version (zelt-sim only)\n"
            "stdin commands: unplug, replug, silence off|nomark|on, noise on|off,\n"
            "  enq off|on|midline, slow MS [BYTES], slow-start MS [CS], error MODE, form long|short,\n"
            "  model supported|unsupported, loader-error on|off, latency MS, recording NAME [SEED],\n"

@@ -1,7 +1,9 @@
 // The udev rule of the package, read as udev reads it: every rule a list of
-// KEY op "value" pairs; the logger's adapter made known to the FTDI driver,
-// its device given 1 ms latency and access for the user and dialout, the
-// generic adapter's latency set too. And the desktop entry's keys.
+// KEY op "value" pairs acting on "add" and "change" (so that "udevadm
+// trigger" applies it to a logger already plugged in); the FTDI driver loaded
+// by udev's kmod builtin and told the logger's adapter; its device given 1 ms
+// latency and access for the user and dialout; the generic adapter's latency
+// set only for the adapter the tool looks for. And the desktop entry's keys.
 #include <QFile>
 #include <QRegularExpression>
 #include <QStringList>
@@ -75,7 +77,7 @@ TEST(UdevRule, EveryPairIsAKeyAnOperatorAndAQuotedValue)
     // Keys udev knows, with the operators they take: matches compare,
     // assignments assign.
     const QStringList matchKeys = {"ACTION", "SUBSYSTEM", "KERNEL", "ENV{DEVTYPE}"};
-    const QStringList assignKeys = {"GROUP", "MODE", "TAG", "RUN", "ENV{ID_MM_DEVICE_IGNORE}"};
+    const QStringList assignKeys = {"GROUP", "MODE", "TAG", "RUN", "RUN{builtin}", "ENV{ID_MM_DEVICE_IGNORE}"};
     for (const Rule& r : all) {
         ASSERT_FALSE(r.empty());
         bool assigns = false;
@@ -90,7 +92,7 @@ TEST(UdevRule, EveryPairIsAKeyAnOperatorAndAQuotedValue)
             assigns = assigns || !match;
         }
         EXPECT_TRUE(assigns) << "a rule that changes nothing";
-        EXPECT_TRUE(has(r, "ACTION", "==", "add"));
+        EXPECT_TRUE(has(r, "ACTION", "==", "add|change"));
     }
 }
 
@@ -98,11 +100,14 @@ TEST(UdevRule, LoggerAdapterIsGivenToTheDriverWithLowLatencyAndAccess)
 {
     const std::vector<Rule> all = rules();
     ASSERT_EQ(all.size(), 3u);
-    // The USB device: the driver is loaded and told the id.
+    // The USB device: the driver is loaded (by udev itself, not a modprobe
+    // process) and told the id.
     const Rule& usb = all[0];
     EXPECT_TRUE(has(usb, "SUBSYSTEM", "==", "usb"));
     EXPECT_TRUE(has(usb, "ATTR{idVendor}", "==", "0fe3") && has(usb, "ATTR{idProduct}", "==", "6002"));
-    EXPECT_TRUE(has(usb, "RUN", "+=", "/sbin/modprobe ftdi_sio"));
+    EXPECT_TRUE(has(usb, "RUN{builtin}", "+=", "kmod load ftdi_sio"));
+    for (const Pair& p : usb)
+        EXPECT_FALSE(p.value.contains(QStringLiteral("modprobe"))) << p.value.toStdString();
     EXPECT_TRUE(has(usb, "RUN", "+=",
                     "/bin/sh -c 'echo 0fe3 6002 > /sys/bus/usb-serial/drivers/ftdi_sio/new_id || true'"));
     // Its tty: 1 ms, the user at the desk and the dialout group.
@@ -113,9 +118,11 @@ TEST(UdevRule, LoggerAdapterIsGivenToTheDriverWithLowLatencyAndAccess)
     EXPECT_TRUE(has(tty, "TAG", "+=", "uaccess"));
     EXPECT_TRUE(has(tty, "GROUP", "=", "dialout"));
     EXPECT_TRUE(has(tty, "MODE", "=", "0660"));
-    // The generic adapter: 1 ms as well.
+    // The generic adapter: 1 ms as well, but only the one the tool looks for
+    // (serial number FTDI0001), not every FT232R adapter of the machine.
     const Rule& generic = all[2];
     EXPECT_TRUE(has(generic, "ATTRS{idVendor}", "==", "0403") && has(generic, "ATTRS{idProduct}", "==", "6001"));
+    EXPECT_TRUE(has(generic, "ATTRS{serial}", "==", "FTDI0001"));
     EXPECT_TRUE(has(generic, "ATTR{device/latency_timer}", "=", "1"));
 }
 
@@ -149,6 +156,9 @@ TEST(DesktopEntry, StartsTheToolFromTheMenuWithItsIcon)
     EXPECT_EQ(keys["Exec"], QStringLiteral("zelt-view"));
     EXPECT_EQ(keys["Icon"], QStringLiteral("zelt-view"));
     EXPECT_EQ(keys["Name"], QStringLiteral("ZELT-VIEW"));
+    // Japanese beside the English, for a desktop in Japanese.
+    EXPECT_EQ(keys["Name[ja]"], QStringLiteral("ZELT-VIEW"));
+    EXPECT_TRUE(keys["Comment[ja]"].contains(QStringLiteral("加速度データロガー"))) << keys["Comment[ja]"].toStdString();
     EXPECT_TRUE(keys["Categories"].endsWith(QLatin1Char(';')));
     EXPECT_TRUE(keys["Categories"].contains(QStringLiteral("Science")));
 }
