@@ -11,8 +11,8 @@
 # 2. The simulated logger runs on a pseudo-terminal that Wine sees as COM29,
 #    with the registry keys Windows holds for the logger's adapter.
 # 3. The Linux zelt downloads the default recording: the reference CSV.
-# 4. The installed zelt.exe downloads it too (the same bytes) and its
-#    "info --json" is UTF-8.
+# 4. The installed zelt.exe downloads it too (the same bytes), its
+#    "info --json" is UTF-8 and its --version is the Linux build's.
 # 5. The installed zelt-view.exe starts: its window maps with the system's
 #    caption and is not blank (a screenshot is kept); it finds the logger
 #    and connects by itself; a second zelt-view.exe ends at once with exit
@@ -157,6 +157,11 @@ timeout $((120 * scale)) "$WINE" "$dir/zelt.exe" info --port "COM$com" --json >"
 iconv -f UTF-8 -t UTF-8 "$work/info.json" >/dev/null 2>&1 || fail "zelt.exe info --json is not UTF-8"
 grep -q '^{' "$work/info.json" || fail "zelt.exe info --json printed no JSON object: $(head -3 "$work/info.json")"
 step "zelt.exe info --json: UTF-8 JSON ($(wc -c <"$work/info.json") bytes)"
+
+want=$("$linux/cli/zelt" --version)
+got=$("$WINE" "$dir/zelt.exe" --version 2>/dev/null | tr -d '\r')
+[ "$got" = "$want" ] || fail "zelt.exe --version says \"$got\", the Linux build \"$want\""
+step "zelt.exe --version: $got, as the Linux build"
 
 # --- 5. The installed zelt-view.exe.
 commands_before=$(sim status | sed -n 's/.* commands=\([0-9]*\).*/\1/p')
