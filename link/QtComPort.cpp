@@ -89,13 +89,8 @@ void QtComPort::openPort()
 {
     if (serial_->isOpen())
         return;
-    if (comNumber_ == 0) {
-        const std::vector<SerialDeviceInfo> ports = listSerialDevices();
-        const std::optional<int> chosen = choosePort_ ? choosePort_(ports) : std::nullopt;
-        if (!chosen || *chosen <= 0 || *chosen > 65535)
-            fail(QStringLiteral("No serial port was selected"));
-        comNumber_ = static_cast<quint16>(*chosen);
-    }
+    if (comNumber_ == 0)
+        comNumber_ = chosenComNumber(choosePort_);
     openOn(comNumber_);
 }
 

@@ -22,6 +22,7 @@
 //   pseudo-terminal) opens normally.
 #include "link/ArrivalNotice.h"
 #include "link/ComPort.h"
+#include "link/SystemComPort.h"
 #include "link/SerialDevice.h"
 #include "platform/ComPortNames.h"
 
@@ -36,7 +37,7 @@ class QtComPort : public ComPort {
     Q_OBJECT
 public:
     // Picks a port when the port number is 0; nullopt means none was chosen.
-    using PortChooser = std::function<std::optional<int>(const std::vector<SerialDeviceInfo>& ports)>;
+    using PortChooser = zelt::PortChooser;
 
     // An empty chooser selects none: a port without a number does not open.
     // The windows pass the Select Port dialog (askForPort).

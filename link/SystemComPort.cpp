@@ -19,4 +19,13 @@ std::unique_ptr<ComPort> makeSystemComPort(PortChooser choosePort)
 #endif
 }
 
+quint16 chosenComNumber(const PortChooser& choosePort)
+{
+    const std::vector<SerialDeviceInfo> ports = listSerialDevices();
+    const std::optional<int> chosen = choosePort ? choosePort(ports) : std::nullopt;
+    if (!chosen || *chosen <= 0 || *chosen > 65535)
+        throw PortError("No serial port was selected");
+    return static_cast<quint16>(*chosen);
+}
+
 }  // namespace zelt

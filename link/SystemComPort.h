@@ -19,4 +19,8 @@ using PortChooser = std::function<std::optional<int>(const std::vector<SerialDev
 
 std::unique_ptr<ComPort> makeSystemComPort(PortChooser choosePort = {});
 
+// The port number the chooser picks from the system's serial devices, for a
+// port opened without a number; throws PortError when none was chosen.
+quint16 chosenComNumber(const PortChooser& choosePort);
+
 }  // namespace zelt

@@ -21,6 +21,7 @@
 // every call and every notification stays on the thread that owns the port.
 #include "link/ArrivalNotice.h"
 #include "link/ComPort.h"
+#include "link/SystemComPort.h"
 #include "platform/ComPortNames.h"
 #include "platform/win/SerialLine.h"
 
@@ -36,7 +37,7 @@ namespace zelt {
 class WinComPort : public ComPort {
     Q_OBJECT
 public:
-    using PortChooser = std::function<std::optional<int>(const std::vector<SerialDeviceInfo>& ports)>;
+    using PortChooser = zelt::PortChooser;
 
     explicit WinComPort(PortChooser choosePort = {}, QObject* parent = nullptr);
     ~WinComPort() override;
